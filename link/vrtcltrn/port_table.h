@@ -1,0 +1,21 @@
+#pragma once
+// The library's fixed table of four port records and its start-up state.
+#include <cstdint>
+
+#include "vrtclnk.h"
+
+namespace vrt::link {
+
+// COM1..COM4; lives from load to unload, pointers into it stay valid.
+extern PortRecord PortTable[VRT_PORT_COUNT];
+
+// Ports that _vrtCL_fComOpen opened and _vrtCL_fComClose has not closed yet.
+extern uint32_t OpenPortCount;
+
+// Fills every record with its defaults (the configuration is overlaid later).
+void PortSetDefaults();
+
+// Writes the defaults of one record (portIndex = index) into `record`.
+void PortRecordDefaults(PortRecord& record, int32_t index);
+
+}  // namespace vrt::link
