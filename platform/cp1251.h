@@ -73,26 +73,53 @@ bool equalsNoCase(std::string_view a, std::string_view b);
 std::string upper(std::string_view text);
 
 // Compile-time literal: the UTF-8 source text as zero-terminated Windows-1251.
+// The text arrives as a pack of its UTF-8 bytes (a character-pack literal
+// operator) and is converted once into a static array per distinct text.
 template <size_t N>
-struct Literal {
-    char bytes[N] = {};  // N-1 UTF-8 bytes never give more Windows-1251 bytes
+struct Converted {
+    char bytes[N + 1] = {};  // N UTF-8 bytes never give more Windows-1251 bytes
     size_t size = 0;
-    consteval Literal(const char (&utf8)[N]) {
-        const std::string_view s(utf8, N - 1);
-        size_t i = 0;
-        while (i < s.size()) {
-            const int byte = fromCodePoint(decodeUtf8(s, i));
-            if (byte < 0) throw "character not in Windows-1251";  // stops compilation
-            bytes[size++] = static_cast<char>(byte);
-        }
-        bytes[size] = '\0';
+};
+
+template <char... Utf8>
+consteval Converted<sizeof...(Utf8)> convertLiteral() {
+    constexpr char src[] = {Utf8..., '\0'};
+    Converted<sizeof...(Utf8)> out{};
+    const std::string_view s(src, sizeof...(Utf8));
+    size_t i = 0;
+    while (i < s.size()) {
+        const int byte = fromCodePoint(decodeUtf8(s, i));
+        if (byte < 0) throw "character not in Windows-1251";  // stops compilation
+        out.bytes[out.size++] = static_cast<char>(byte);
     }
+    out.bytes[out.size] = '\0';
+    return out;
+}
+
+template <char... Utf8>
+struct LiteralStore {
+    static constexpr Converted<sizeof...(Utf8)> value = convertLiteral<Utf8...>();
 };
 
 }  // namespace vrt::cp1251
 
+#if defined(__clang__)
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wgnu-string-literal-operator-template"
+#elif defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wpedantic"
+#endif
 namespace vrt::literals {
 // "текст"_cp: a pointer to static zero-terminated Windows-1251 bytes.
-template <vrt::cp1251::Literal L>
-constexpr const char* operator""_cp() { return L.bytes; }
+template <typename Char, Char... Utf8>
+constexpr const char* operator""_cp() {
+    static_assert(sizeof(Char) == 1, "_cp takes narrow (UTF-8) literals");
+    return vrt::cp1251::LiteralStore<static_cast<char>(Utf8)...>::value.bytes;
+}
 }  // namespace vrt::literals
+#if defined(__clang__)
+#pragma clang diagnostic pop
+#elif defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif

@@ -6,7 +6,8 @@ namespace vrt::platform {
 
 // Full path of the running program (from /proc/self/exe), "" when unknown.
 std::string hostPath();
-// Full path of the shared object that contains `addressInside`, "" when unknown.
+// Full path of the shared object that contains `addressInside` (the program's
+// own path when the address lies in the program), "" when unknown.
 std::string modulePathOf(const void* addressInside);
 // The system folder for global settings files: "/etc".
 std::string systemFolder();

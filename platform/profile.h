@@ -2,17 +2,26 @@
 // INI files in the private-profile format, byte-exact Windows-1251.
 //
 // Names of sections and keys match without regard to letter case (Latin and
-// Cyrillic); the first match wins. A key present with an empty value differs
-// from a missing key. Values read are trimmed of blanks and lose one pair of
-// surrounding double quotes. A write replaces the key's line in place, appends
-// a new key at the end of its section and a new section at the end of the
-// file; every other line is kept byte for byte. Line ends are kept as found
-// (CRLF or LF); new lines get the file's style (CRLF for a new file).
-// Values written never contain control characters: each becomes a blank, so a
-// value can never split its line. Nothing here throws.
+// Cyrillic) and without their surrounding blanks; the first match wins (a
+// repeated section or key is kept in the file but never read). A key present
+// with an empty value differs from a missing key. Values read are trimmed of
+// blanks and lose one pair of surrounding double quotes. Lines starting with
+// ';' are comments; lines without '=' are kept but are no keys.
+// A write replaces the key's line in place, appends a new key after the last
+// non-blank line of its section and a new section at the end of the file;
+// every other line is kept byte for byte. Line ends are kept as found (CRLF or
+// LF); new lines get the file's style (CRLF for a new file).
+// Values and names written never contain control characters: each becomes a
+// blank, so a value can never split its line. Nothing here throws.
+//
+// Loading indexes sections and keys once, so reading or writing a key costs the
+// same in a file of ten keys as in one of a hundred thousand.
+#include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -21,13 +30,17 @@ namespace vrt::platform {
 // One file held in memory: many reads and writes, one save.
 class ProfileFile {
 public:
-    ProfileFile() = default;
+    ProfileFile();
     // Loads `path` when it exists; a missing file is an empty profile.
     explicit ProfileFile(std::string path);
 
     const std::string& path() const { return path_; }
     // True when the file existed and was read at construction.
     bool existed() const { return existed_; }
+    // True when the file exists but could not be read (no permission, a
+    // folder...). Such a profile reads as empty and refuses to save, so the
+    // unread contents are never overwritten.
+    bool readFailed() const { return readFailed_; }
 
     // The value of `key` in `section`, or nullopt when either is missing.
     std::optional<std::string> read(std::string_view section, std::string_view key) const;
@@ -35,14 +48,16 @@ public:
     std::string read(std::string_view section, std::string_view key, std::string_view fallback) const;
     // The keys of a section in file order (duplicates included once, first spelling).
     std::vector<std::string> keys(std::string_view section) const;
-    // The section names in file order.
+    // The section names in file order (a repeated section once, first spelling).
     std::vector<std::string> sections() const;
     bool hasSection(std::string_view section) const;
 
-    // Sets `key` in `section` (in memory).
+    // Sets `key` in `section` (in memory). An empty section or key name (after
+    // trimming) writes nothing.
     void write(std::string_view section, std::string_view key, std::string_view value);
     // Replaces the whole body of `section` with these keys in this order,
-    // creating the section at the end when it is missing.
+    // creating the section at the end when it is missing. Blank lines that
+    // closed the old body stay, so the gap before the next section is kept.
     void replaceSection(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
 
     // Writes the file atomically (temp file in the same folder, then rename).
@@ -52,12 +67,31 @@ public:
     std::string text() const;
 
 private:
-    struct Line;
+    enum class Eol : uint8_t { None, Lf, CrLf };
+    struct Line {
+        std::string text;  // without its line end
+        Eol eol = Eol::None;
+    };
+    struct Section {
+        std::string name;  // trimmed, as spelt in the file; empty for the lines before the first section
+        Line header;
+        std::vector<Line> body;
+        std::unordered_map<std::string, size_t> keyIndex;  // folded key -> first body line holding it
+    };
+
+    void parse(std::string_view data);
+    void indexKey(Section& s, size_t lineNo);
+    const Section* findSection(std::string_view name) const;
+    Section& sectionForWrite(const std::string& name);
+    Eol newEol() const { return crlf_ ? Eol::CrLf : Eol::Lf; }
+    void terminateLastLine();
+
     std::string path_;
     bool existed_ = false;
-    std::vector<std::string> lines_;  // without line ends
+    bool readFailed_ = false;
     bool crlf_ = true;
-    bool finalNewline_ = true;
+    std::vector<Section> sections_;                         // [0]: lines before the first header
+    std::unordered_map<std::string, size_t> sectionIndex_;  // folded name -> first section holding it
 };
 
 // One-shot forms in the style of the original API: each reads the file anew.

@@ -25,18 +25,41 @@ extern PortRecord* livePorts;               // the live PortTable, null until st
 extern uint32_t statPeriod;                 // statistics refresh period in ms
 extern int32_t IS_GLOBAL;                   // 1: the global file is in use
 
+// The section every key of the configuration lives in.
+inline constexpr const char* kConfigSection = "vrtCLink";
+
 struct ConfigFileNames {
-    std::string local;   // host path with ".INI"
+    std::string local;   // host path with ".INI"; "" when the host path is unknown
     std::string global;  // library path with ".CFG", else /etc/vrtCLink.CFG
 };
+// The names for a given host, library and system folder.
+ConfigFileNames MakeConfigFileNames(const std::string& hostPath, const std::string& libraryPath,
+                                    const std::string& systemFolder);
 // Builds the two names from the module names.
 void BuildConfigFileNames();
+// Puts other names in place (tests run the configuration on their own files).
+void SetConfigFileNames(const ConfigFileNames& names);
 const ConfigFileNames& ConfigFiles();
 // The file in use: global when IS_GLOBAL is 1, else local.
 const std::string& ConfigFileInUse();
 
+// Start-up, once from _vrtCL_fInit: defaults of the options, the file names,
+// IS_GLOBAL from the local file, then the configuration overlaid on `table`
+// (through WorkPortTable) and the options applied.
 void LinkSettingsInit(PortRecord* table);
+// The same on the given file names.
+void LinkSettingsInit(PortRecord* table, const ConfigFileNames& names);
+
+// IS_GLOBAL from the local file: "0" or "1" exactly, anything else keeps it.
+void ReadIsGlobal();
+// IS_GLOBAL into the local file; false when it cannot be written.
+bool WriteIsGlobal();
+
+// Reads the file in use into CommonOptionsEdited and WorkPortTable; every value
+// missing, not a number or out of range leaves its field as it was.
 void LoadLinkSettings();
-void SaveLinkSettings();
+// Writes IS_GLOBAL into the local file and every setting into the file in use.
+// False when a file cannot be written; the settings in memory never change.
+bool SaveLinkSettings();
 
 }  // namespace vrt::link

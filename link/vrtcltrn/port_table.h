@@ -12,6 +12,10 @@ extern PortRecord PortTable[VRT_PORT_COUNT];
 // Ports that _vrtCL_fComOpen opened and _vrtCL_fComClose has not closed yet.
 extern uint32_t OpenPortCount;
 
+// An address inside this library, recorded by the entry routine at load; the
+// library finds its own file through it. Null until then.
+extern const void* LibraryInstance;
+
 // Fills every record with its defaults (the configuration is overlaid later).
 void PortSetDefaults();
 

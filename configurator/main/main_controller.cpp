@@ -1,0 +1,288 @@
+#include "main/main_controller.h"
+
+#include "main/node_text.h"
+#include "platform/cp1251.h"
+
+namespace vrt::cfg {
+
+using namespace vrt::literals;
+
+MainController::MainController(MainUi& ui, LinkBinding* link, VentixBinding* ventix)
+    : ui_(ui), link_(link), ventix_(ventix), project_(std::make_unique<TVrtNet>()), log_(InitialLogLines()) {
+    tree_.OnChange = [this](TreeNode* node) { TreeView1Change(node); };
+    tree_.OnDeletion = [this](TreeNode* node) { nodeDeleted(node); };
+}
+
+const std::vector<std::string>& MainController::InitialLogLines() {
+    static const std::vector<std::string> lines = {
+        "Конфигуратор для Vortan OPC Server 3.0b"_cp,
+        "",
+        "Версия 3.0 beta от 09.10.2008. "_cp,
+        "",
+        "С предыдущими версиями Vortan OPC не совместим."_cp,
+        "",
+        "Поддержка протоколов обмена Vortan BUS [RTU],Vortan BUS[ASCII]"_cp,
+        "",
+        std::string(113, '-'),
+    };
+    return lines;
+}
+
+void MainController::FormCreate(const std::string& exeFileName) {
+    exeFileName_ = exeFileName;
+    openFolder_ = ProgramFolder(exeFileName);
+    if (openFolder_.empty() || openFolder_.back() != '/') openFolder_ += '/';
+    if (ventix_) ventix_->LoadVentixLibrary(exeFileName);
+    CurrentDevice = nullptr;
+    CurrentTag = nullptr;
+    // A missing link library is told and ends the program from here.
+    project_ = std::make_unique<TVrtNet>(link_, exeFileName);
+    RebuildTree();
+    UpdateUiState();
+}
+
+void MainController::appendLog(const std::string& line) {
+    log_.push_back(line);
+    view_->AppendLog(line);
+}
+
+void MainController::bringToFront(Page page) {
+    page_ = page;
+    view_->ShowPage(page);
+}
+
+void MainController::PageShown(Page page) {
+    page_ = page;
+    if (page == Page::Project) TabSheet4Show();
+}
+
+// No reference of the window may outlive its node.
+void MainController::nodeDeleted(TreeNode* node) {
+    if (SelectedNode == node) SelectedNode = nullptr;
+    if (DeviceNode == node) DeviceNode = nullptr;
+    if (TagNode == node) TagNode = nullptr;
+}
+
+// --- Tree ------------------------------------------------------------------
+
+void MainController::AddDeviceNode(TDeviceCell* cell) {
+    TDevice& device = **cell;
+    TreeNode* node = tree_.Add(nullptr, DeviceNodeText(device), cell, kDeviceImage, kDeviceImage);
+    for (int32_t i = 0; i < device.TagCount(); ++i) {
+        const TTagOPC* tag = device.Tag(i);
+        if (!tag) continue;
+        tree_.Add(node, TagNodeText(*tag), device.TagCell(i), TagImage(*tag), TagImage(*tag));
+    }
+}
+
+void MainController::RebuildTree() {
+    tree_.Clear();
+    TDeviceList& list = project_->DeviceList();
+    for (int32_t i = 0; i < list.Count(); ++i) {
+        if (!list.Device(i)) continue;
+        AddDeviceNode(list.Cell(i));
+        RenumberTags(*list.Device(i));
+    }
+}
+
+void MainController::SyncDeviceNodes(int mode) {
+    ProjectModified = true;
+    TDeviceList& list = project_->DeviceList();
+    const int n = list.Count();
+    if (mode == 0) {
+        for (int i = tree_.TopCount() - 1; i >= n; --i) tree_.Delete(tree_.Top(i));
+        for (int i = 0; i < tree_.TopCount(); ++i) {
+            TreeNode* node = tree_.Top(i);
+            TDeviceCell* cell = list.Cell(i);
+            const std::string text = DeviceNodeText(**cell);
+            // A node that now stands for another device takes that device's
+            // tags too, even when the two texts happen to agree.
+            if (text != node->Text() || node->Data() != cell) {
+                tree_.SetText(node, text);
+                tree_.SetImages(node, kDeviceImage, kDeviceImage);
+                SyncTagNodes(cell, node, 0);
+            }
+            tree_.SetData(node, cell);
+        }
+    }
+    for (int i = tree_.TopCount(); i < n; ++i) AddDeviceNode(list.Cell(i));
+    RenumberDevices(list);
+}
+
+void MainController::SyncTagNodes(TDeviceCell* cell, TreeNode* node, int mode) {
+    ProjectModified = true;
+    if (!cell || !*cell) return;
+    TDevice& device = **cell;
+    if (node) {
+        const std::string text = DeviceNodeText(device);
+        if (text != node->Text()) tree_.SetText(node, text);
+        tree_.SetData(node, cell);
+        const int m = device.TagCount();
+        if (mode == 0) {
+            for (int i = node->ChildCount() - 1; i >= m; --i) tree_.Delete(node->Child(i));
+            for (int i = 0; i < node->ChildCount(); ++i) {
+                TreeNode* child = node->Child(i);
+                const TTagOPC* tag = device.Tag(i);
+                const std::string tagText = tag ? TagNodeText(*tag) : std::string();
+                const int image = tag ? TagImage(*tag) : 1;
+                if (tagText != child->Text()) tree_.SetText(child, tagText);
+                // The image follows the tag even where the text is the same.
+                if (image != child->Image() || image != child->SelectedImage()) tree_.SetImages(child, image, image);
+                tree_.SetData(child, device.TagCell(i));
+            }
+        }
+        for (int i = node->ChildCount(); i < m; ++i) {
+            const TTagOPC* tag = device.Tag(i);
+            if (!tag) continue;
+            tree_.Add(node, TagNodeText(*tag), device.TagCell(i), TagImage(*tag), TagImage(*tag));
+        }
+    }
+    RenumberTags(device);
+}
+
+void MainController::TreeView1Change(TreeNode* node) {
+    if (tree_.Empty() || !node) {
+        CurrentDevice = nullptr;
+        UpdateUiState();
+        return;
+    }
+    Filling = false;
+    commitPages(false);
+    Filling = true;
+    SelectedNode = node;
+    if (node->Level() == 0) {
+        CurrentDevice = static_cast<TDeviceCell*>(node->Data());
+        TDevice* device = currentDevice();
+        CurrentTag = device && device->TagCount() > 0 ? device->TagCell(0) : nullptr;
+        DeviceNode = node;
+        TagNode = node->FirstChild();
+        FillTagPage();
+        FillDevicePage();
+        bringToFront(Page::Device);
+    } else {
+        CurrentTag = static_cast<TTagCell*>(node->Data());
+        CurrentDevice = static_cast<TDeviceCell*>(node->Parent()->Data());
+        DeviceNode = node->Parent();
+        TagNode = node;
+        FillDevicePage();
+        FillTagPage();
+        bringToFront(Page::Tag);
+    }
+    Filling = false;
+    UpdateUiState();
+}
+
+void MainController::UpdateUiState() {
+    UiState& s = ui_state_;
+    if (ProjectOpen) s.deviceMenusMerged = true;
+    const bool device = CurrentDevice != nullptr;
+    if (device) {
+        s.deviceTabVisible = s.deviceTabEnabled = true;
+        if (CurrentTag) s.tagTabVisible = s.tagTabEnabled = true;
+    } else {
+        s.deviceTabVisible = s.deviceTabEnabled = false;
+        s.tagTabVisible = s.tagTabEnabled = false;
+        s.addDeviceEnabled = ProjectOpen;
+    }
+    s.upTagEnabled = s.downTagEnabled = s.deleteTagEnabled = device;
+    s.importEnabled = s.deleteDeviceEnabled = s.addTagEnabled = device;
+    s.projectTabVisible = s.saveEnabled = s.saveAsEnabled = ProjectOpen;
+    s.newEnabled = s.openEnabled = s.infoTabVisible = true;
+    view_->UiStateChanged();
+}
+
+// --- Pages -----------------------------------------------------------------
+
+void MainController::FillDevicePage() {
+    if (!currentDevice()) return;
+    FillDeviceControls(devicePage_, *currentDevice());
+    view_->DevicePageFilled();
+}
+
+void MainController::FillTagPage() {
+    if (!currentTag()) return;
+    FillTagControls(tagPage_, *currentTag(), wRepNumDisabled_);
+    view_->TagPageFilled();
+}
+
+void MainController::StoreDevicePage() {
+    if (!currentDevice()) return;
+    reportBadNumber(StoreDeviceControls(devicePage_, *currentDevice()).badNumber);
+}
+
+void MainController::StoreTagPage() {
+    if (currentTag()) StoreTagControls(tagPage_, *currentTag());
+}
+
+void MainController::UpdateModemControls() {
+    vrt::cfg::UpdateModemControls(devicePage_);
+    view_->ModemControlsChanged();
+}
+
+void MainController::reportBadNumber(const std::optional<std::string>& text) {
+    if (text) ui_.ErrorBox(ConversionErrorText(*text));
+}
+
+void MainController::ApplyDevicePage() {
+    TDevice* device = currentDevice();
+    if (!device || writingBack_) return;
+    writingBack_ = true;
+    ProjectModified = true;
+    const StoreResult result = StoreDeviceControls(devicePage_, *device);
+    if (DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
+    reportBadNumber(result.badNumber);
+    writingBack_ = false;
+}
+
+void MainController::ApplyTagPage() {
+    TTagOPC* tag = currentTag();
+    if (!tag || writingBack_) return;
+    ProjectModified = true;
+    StoreTagControls(tagPage_, *tag);
+    if (TagNode) {
+        tree_.SetText(TagNode, TagNodeText(*tag));
+        tree_.SetImages(TagNode, TagImage(*tag), TagImage(*tag));
+    }
+}
+
+void MainController::RefPribExecute() {
+    if (!Filling) ApplyDevicePage();
+}
+
+void MainController::RefTagExecute() {
+    if (!Filling) ApplyTagPage();
+}
+
+void MainController::TabSheet4Show() {
+    projectPage_.name = project_->ProjectName;
+    projectPage_.description = project_->Description;
+    view_->ProjectPageFilled();
+}
+
+void MainController::StoreProjectInfo() {
+    // An edited name or description is a change like any other, so the
+    // prompts keep it from being dropped unsaved.
+    if (project_->ProjectName != projectPage_.name || project_->Description != projectPage_.description)
+        ProjectModified = true;
+    project_->ProjectName = projectPage_.name;
+    project_->Description = projectPage_.description;
+}
+
+void MainController::commitPages(bool forCommand) {
+    if (TDevice* device = currentDevice()) {
+        const StoreResult result = StoreDeviceControls(devicePage_, *device);
+        if (result.changed) ProjectModified = true;
+        if (forCommand && DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
+        reportBadNumber(result.badNumber);
+    }
+    if (TTagOPC* tag = currentTag()) {
+        if (StoreTagControls(tagPage_, *tag)) ProjectModified = true;
+        if (forCommand && TagNode) {
+            tree_.SetText(TagNode, TagNodeText(*tag));
+            tree_.SetImages(TagNode, TagImage(*tag), TagImage(*tag));
+        }
+    }
+    if (forCommand) StoreProjectInfo();
+}
+
+}  // namespace vrt::cfg

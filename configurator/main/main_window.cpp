@@ -1,0 +1,387 @@
+#include "main/main_window.h"
+
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QRegularExpressionValidator>
+#include <QSignalBlocker>
+#include <QTreeWidgetItem>
+
+#include "main/icons.h"
+#include "main/qt_text.h"
+#include "ui_main_form.h"
+
+namespace vrt::cfg {
+namespace {
+
+const QColor kPageColour(213, 255, 215);
+const QColor kToolBarColour(212, 208, 200);
+
+void FillItems(QComboBox* box, const std::vector<std::string>& items) {
+    QSignalBlocker block(box);
+    box->clear();
+    for (const std::string& item : items) box->addItem(ToQ(item));
+    box->setCurrentIndex(-1);
+}
+
+void Paint(QWidget* widget, const QColor& colour) {
+    QPalette palette = widget->palette();
+    palette.setColor(QPalette::Window, colour);
+    palette.setColor(QPalette::Base, colour);
+    widget->setPalette(palette);
+    widget->setAutoFillBackground(true);
+}
+
+template <class W, class F>
+void Quietly(W* widget, F set) {
+    QSignalBlocker block(widget);
+    set();
+}
+
+QIcon NodeIcon(const TreeNode& node) {
+    if (node.Image() == node.SelectedImage()) return TreeImage(node.Image());
+    QIcon icon;
+    icon.addPixmap(TreeImage(node.Image()).pixmap(24, 24), QIcon::Normal);
+    icon.addPixmap(TreeImage(node.SelectedImage()).pixmap(24, 24), QIcon::Selected);
+    return icon;
+}
+
+TreeNode* NodeOf(const QTreeWidgetItem* item) {
+    return item ? reinterpret_cast<TreeNode*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
+}
+
+// Entry and exit are moves of the focus inside the window; the window itself
+// losing the focus (to a message box, another program, a popup list) is none.
+bool IsEntryOrExit(QEvent* event) {
+    if (event->type() != QEvent::FocusIn && event->type() != QEvent::FocusOut) return false;
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+}
+
+}  // namespace
+
+TzMainForm::TzMainForm(MainUi& ui, LinkBinding* link, VentixBinding* ventix, const std::string& exeFileName,
+                       QWidget* parent)
+    : QMainWindow(parent), form_(std::make_unique<Ui::TzMainForm>()), controller_(ui, link, ventix) {
+    form_->setupUi(this);
+    setUpWidgets();
+    connectActions();
+    connectPages();
+    controller_.SetView(this);
+    controller_.Tree().SetObserver(this);
+    controller_.FormCreate(exeFileName);
+}
+
+TzMainForm::~TzMainForm() {
+    controller_.Tree().SetObserver(nullptr);
+    controller_.SetView(nullptr);
+}
+
+void TzMainForm::setUpWidgets() {
+    Ui::TzMainForm& f = *form_;
+    const QIcon fileImages[] = {FileImage(0), FileImage(1), FileImage(2), FileImage(3), FileImage(4)};
+    f._New->setIcon(fileImages[0]);
+    f.FileOpen->setIcon(fileImages[1]);
+    f.Save->setIcon(fileImages[2]);
+    f.FileSaveAs1->setIcon(fileImages[3]);
+    f._ImportPRJ->setIcon(fileImages[4]);
+    f.AddDevice->setIcon(DeviceImage(0));
+    f.DeleteDevice->setIcon(DeviceImage(1));
+    f.AddTag->setIcon(DeviceImage(2));
+    f.DeleteTag->setIcon(DeviceImage(3));
+    f.UpTag->setIcon(DeviceImage(4));
+    f.DownTag->setIcon(DeviceImage(5));
+    addAction(f.RefPrib);
+    addAction(f.RefTag);
+
+    auto* devicePicture = new QLabel(f.DeviceToolBar);
+    devicePicture->setPixmap(DevicePicture());
+    f.DeviceToolBar->insertWidget(f.AddDevice, devicePicture);
+    auto* tagPicture = new QLabel(f.DeviceToolBar);
+    tagPicture->setPixmap(TagPicture());
+    f.DeviceToolBar->insertWidget(f.AddTag, tagPicture);
+    for (QToolBar* bar : {f.FileToolBar, f.DeviceToolBar}) Paint(bar, kToolBarColour);
+    for (QWidget* page : {f.TabSheet1, f.TabSheet2, f.TabSheet4, f.TabSheet3}) Paint(page, kPageColour);
+    Paint(f.RichEdit1, kPageColour);
+
+    QFont fixed = f.TreeView1->font();
+    fixed.setFamilies({"Courier New", "Liberation Mono", "DejaVu Sans Mono"});
+    fixed.setStyleHint(QFont::TypeWriter);
+    fixed.setFixedPitch(true);
+    f.TreeView1->setFont(fixed);
+    f.Splitter1->setSizes({361, 949 - 361 - 3});
+    f.Splitter1->setStretchFactor(1, 1);
+
+    FillItems(f.PortCBox, PortItems());
+    FillItems(f.SpeedCBox, SpeedItems());
+    FillItems(f.ChetnCBox, ParityItems());
+    FillItems(f.ProtocolCBox, ProtocolItems());
+    FillItems(f.BlockSizeCBox, BlockSizeItems());
+    FillItems(f.UseSpecMCBox, SpecModeItems());
+    FillItems(f.RepPauseCBox, RepPauseItems());
+    FillItems(f._VarType, VarTypeItems());
+    FillItems(f._RWType, RWTypeItems());
+    FillItems(f._RWMode, RWModeItems());
+    f._RWMode->setToolTip(ToQ(RWModeHint()));
+    // The ".tag" file would split a device name at ',' and a tag name at '='.
+    f._Name->setValidator(new QRegularExpressionValidator(QRegularExpression("[^,]*"), f._Name));
+    f._TagName->setValidator(new QRegularExpressionValidator(QRegularExpression("[^=]*"), f._TagName));
+
+    QStringList log;
+    for (const std::string& line : controller_.LogLines()) log << ToQ(line);
+    f.RichEdit1->setPlainText(log.join('\n'));
+
+    for (QWidget* w : std::initializer_list<QWidget*>{f._Name, f.PortCBox, f.SpeedCBox, f._TagName, f.NumVars,
+                                                      f._VarType, f._RWType, f._projectName, f._projectDesc})
+        w->installEventFilter(this);
+}
+
+void TzMainForm::connectActions() {
+    Ui::TzMainForm& f = *form_;
+    MainController& c = controller_;
+    connect(f._New, &QAction::triggered, this, [&c] { c._NewExecute(); });
+    connect(f.FileOpen, &QAction::triggered, this, [&c] { c.FileOpenExecute(); });
+    connect(f.Save, &QAction::triggered, this, [&c] { c.SaveExecute(); });
+    connect(f.FileSaveAs1, &QAction::triggered, this, [&c] { c.FileSaveAs1Execute(); });
+    connect(f._ImportPRJ, &QAction::triggered, this, [&c] { c._ImportPRJExecute(); });
+    connect(f.AddDevice, &QAction::triggered, this, [&c] { c.AddDeviceExecute(); });
+    connect(f.DeleteDevice, &QAction::triggered, this, [&c] { c.DeleteDeviceExecute(); });
+    connect(f.AddTag, &QAction::triggered, this, [&c] { c.AddTagExecute(); });
+    connect(f.DeleteTag, &QAction::triggered, this, [&c] { c.DeleteTagExecute(); });
+    connect(f.UpTag, &QAction::triggered, this, [&c] { c.UpTagExecute(); });
+    connect(f.DownTag, &QAction::triggered, this, [&c] { c.DownTagExecute(); });
+    connect(f.RefPrib, &QAction::triggered, this, [&c] { c.RefPribExecute(); });
+    connect(f.RefTag, &QAction::triggered, this, [&c] { c.RefTagExecute(); });
+
+    connect(f.TreeView1, &QTreeWidget::currentItemChanged, this,
+            [&c](QTreeWidgetItem* current, QTreeWidgetItem*) { c.Tree().Select(NodeOf(current)); });
+    connect(f.PageControl1, &QTabWidget::currentChanged, this, [this](int index) {
+        if (applyingPage_) return;
+        const QWidget* w = form_->PageControl1->widget(index);
+        for (Page page : {Page::Device, Page::Tag, Page::Project, Page::Info})
+            if (pageWidget(page) == w) controller_.PageShown(page);
+    });
+}
+
+void TzMainForm::connectPages() {
+    Ui::TzMainForm& f = *form_;
+    MainController& c = controller_;
+    DevicePage& d = c.DevicePageValues();
+    TagPage& t = c.TagPageValues();
+    ProjectPage& p = c.ProjectPageValues();
+    const auto index = QOverload<int>::of(&QComboBox::currentIndexChanged);
+    const auto value = QOverload<int>::of(&QSpinBox::valueChanged);
+
+    // Bound controls write back at once; the others wait for the next write-back.
+    connect(f._Name, &QLineEdit::textChanged, this, [&](const QString& s) { d.name = FromQ(s), c.RefPribExecute(); });
+    connect(f.PortCBox, index, this, [&](int i) { d.port = i, c.RefPribExecute(); });
+    connect(f.SpeedCBox, index, this, [&](int i) { d.speed = i, c.RefPribExecute(); });
+    connect(f.ChetnCBox, index, this, [&](int i) { d.parity = i; });
+    connect(f._NetNum, &QLineEdit::textChanged, this, [&](const QString& s) { d.netNumber = FromQ(s), c.RefPribExecute(); });
+    connect(f.ProtocolCBox, index, this, [&](int i) { d.protocol = i; });
+    connect(f.BlockSizeCBox, index, this, [&](int i) { d.blockSize = i; });
+    connect(f.UseSpecMCBox, index, this, [&](int i) { d.specMode = i; });
+    connect(f.RepNumEdit, value, this, [&](int v) { d.repNum = v; });
+    connect(f.RepPauseCBox, index, this, [&](int i) { d.repPause = i; });
+    connect(f.UseModemCBox, &QCheckBox::toggled, this, [&](bool on) { d.useModem = on, c.UseModemCBoxClick(); });
+    connect(f.TelNumEdit, &QLineEdit::textChanged, this, [&](const QString& s) { d.phone = FromQ(s); });
+    connect(f._NumDial, value, this, [&](int v) { d.numDial = v; });
+
+    connect(f._TagName, &QLineEdit::textChanged, this, [&](const QString& s) { t.name = FromQ(s), c.RefTagExecute(); });
+    connect(f.NumVars, value, this, [&](int v) { t.numVar = v, c.RefTagExecute(); });
+    connect(f._VarType, index, this, [&](int i) { t.varType = i, c.RefTagExecute(); });
+    connect(f._RWType, index, this, [&](int i) { t.rwType = i, c.RefTagExecute(); });
+    connect(f._RWMode, index, this, [&](int i) { t.rwMode = i; });
+    connect(f._WRepNum, value, this, [&](int v) { t.wRepNum = v; });
+
+    connect(f._projectName, &QLineEdit::textChanged, this, [&](const QString& s) { p.name = FromQ(s); });
+    connect(f._projectDesc, &QTextEdit::textChanged, this,
+            [&] { p.description = FromQ(form_->_projectDesc->toPlainText()); });
+}
+
+bool TzMainForm::eventFilter(QObject* watched, QEvent* event) {
+    Ui::TzMainForm& f = *form_;
+    if (watched == f._TagName && event->type() == QEvent::KeyPress &&
+        !static_cast<QKeyEvent*>(event)->text().isEmpty())
+        controller_._TagNameKeyPress();  // before the key changes the text
+    if (IsEntryOrExit(event)) {
+        const bool exit = event->type() == QEvent::FocusOut;
+        if (watched == f._Name || (exit && (watched == f.PortCBox || watched == f.SpeedCBox)))
+            controller_.RefPribExecute();
+        else if (watched == f._VarType || (exit && (watched == f._TagName || watched == f.NumVars || watched == f._RWType)))
+            controller_.RefTagExecute();
+        else if (exit && (watched == f._projectName || watched == f._projectDesc))
+            controller_.StoreProjectInfo();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TzMainForm::closeEvent(QCloseEvent* event) {
+    if (controller_.FormCloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+// --- MainView ----------------------------------------------------------------
+
+void TzMainForm::DevicePageFilled() {
+    Ui::TzMainForm& f = *form_;
+    const DevicePage& d = controller_.DevicePageValues();
+    Quietly(f._Name, [&] { f._Name->setText(ToQ(d.name)); });
+    Quietly(f.PortCBox, [&] { f.PortCBox->setCurrentIndex(d.port); });
+    Quietly(f._NetNum, [&] { f._NetNum->setText(ToQ(d.netNumber)); });
+    Quietly(f._Bits, [&] { f._Bits->setText(ToQ(d.dataBits)); });
+    Quietly(f._StopBit, [&] { f._StopBit->setText(ToQ(d.stopBits)); });
+    Quietly(f.SpeedCBox, [&] { f.SpeedCBox->setCurrentIndex(d.speed); });
+    Quietly(f.UseSpecMCBox, [&] { f.UseSpecMCBox->setCurrentIndex(d.specMode); });
+    Quietly(f.BlockSizeCBox, [&] { f.BlockSizeCBox->setCurrentIndex(d.blockSize); });
+    Quietly(f.RepNumEdit, [&] { f.RepNumEdit->setValue(d.repNum); });
+    Quietly(f.RepPauseCBox, [&] { f.RepPauseCBox->setCurrentIndex(d.repPause); });
+    Quietly(f.ProtocolCBox, [&] { f.ProtocolCBox->setCurrentIndex(d.protocol); });
+    Quietly(f.UseModemCBox, [&] { f.UseModemCBox->setChecked(d.useModem); });
+    Quietly(f.ChetnCBox, [&] { f.ChetnCBox->setCurrentIndex(d.parity); });
+    Quietly(f.TelNumEdit, [&] { f.TelNumEdit->setText(ToQ(d.phone)); });
+    Quietly(f._NumDial, [&] { f._NumDial->setValue(d.numDial); });
+    ModemControlsChanged();
+}
+
+void TzMainForm::ModemControlsChanged() {
+    Ui::TzMainForm& f = *form_;
+    const bool on = controller_.DevicePageValues().modemEnabled;
+    for (QWidget* w : std::initializer_list<QWidget*>{f.TelNumLabel, f.TelNumEdit, f.NumDialLabel, f._NumDial})
+        w->setEnabled(on);
+}
+
+void TzMainForm::TagPageFilled() {
+    Ui::TzMainForm& f = *form_;
+    const TagPage& t = controller_.TagPageValues();
+    Quietly(f._TagName, [&] { f._TagName->setText(ToQ(t.name)); });
+    Quietly(f.NumVars, [&] { f.NumVars->setValue(t.numVar); });
+    Quietly(f._VarType, [&] { f._VarType->setCurrentIndex(t.varType); });
+    Quietly(f._RWType, [&] { f._RWType->setCurrentIndex(t.rwType); });
+    Quietly(f._RWMode, [&] { f._RWMode->setCurrentIndex(t.rwMode); });
+    Quietly(f._WRepNum, [&] { f._WRepNum->setValue(t.wRepNum); });
+    f._WRepNum->setEnabled(t.wRepNumEnabled);
+    f.RWModeGroup->setVisible(t.writeModeVisible);
+    f._VarPath->setText(ToQ(t.path));
+    f._VarID->setText(ToQ(t.id));
+}
+
+void TzMainForm::ProjectPageFilled() {
+    Ui::TzMainForm& f = *form_;
+    const ProjectPage& p = controller_.ProjectPageValues();
+    Quietly(f._projectName, [&] { f._projectName->setText(ToQ(p.name)); });
+    Quietly(f._projectDesc, [&] { f._projectDesc->setPlainText(ToQ(p.description)); });
+}
+
+void TzMainForm::UiStateChanged() {
+    Ui::TzMainForm& f = *form_;
+    const UiState& s = controller_.Ui();
+    f._New->setEnabled(s.newEnabled);
+    f.FileOpen->setEnabled(s.openEnabled);
+    f.Save->setEnabled(s.saveEnabled);
+    f.FileSaveAs1->setEnabled(s.saveAsEnabled);
+    f._ImportPRJ->setEnabled(s.importEnabled);
+    f.AddDevice->setEnabled(s.addDeviceEnabled);
+    f.DeleteDevice->setEnabled(s.deleteDeviceEnabled);
+    f.AddTag->setEnabled(s.addTagEnabled);
+    f.DeleteTag->setEnabled(s.deleteTagEnabled);
+    f.UpTag->setEnabled(s.upTagEnabled);
+    f.DownTag->setEnabled(s.downTagEnabled);
+    f.DeviceMenu->menuAction()->setVisible(s.deviceMenusMerged);
+    f.TagsMenu->menuAction()->setVisible(s.deviceMenusMerged);
+
+    QTabWidget* tabs = f.PageControl1;
+    const auto tab = [&](QWidget* page, bool visible, bool enabled) {
+        const int i = tabs->indexOf(page);
+        tabs->setTabVisible(i, visible);
+        tabs->setTabEnabled(i, enabled);
+    };
+    tab(f.TabSheet1, s.deviceTabVisible, s.deviceTabEnabled);
+    tab(f.TabSheet2, s.tagTabVisible, s.tagTabEnabled);
+    tab(f.TabSheet4, s.projectTabVisible, true);
+    tab(f.TabSheet3, s.infoTabVisible, true);
+    applyCurrentPage();
+}
+
+QWidget* TzMainForm::pageWidget(Page page) const {
+    switch (page) {
+        case Page::Device:
+            return form_->TabSheet1;
+        case Page::Tag:
+            return form_->TabSheet2;
+        case Page::Project:
+            return form_->TabSheet4;
+        case Page::Info:
+            break;
+    }
+    return form_->TabSheet3;
+}
+
+void TzMainForm::applyCurrentPage() {
+    QTabWidget* tabs = form_->PageControl1;
+    QWidget* page = pageWidget(controller_.CurrentPage());
+    if (!tabs->isTabVisible(tabs->indexOf(page)) || tabs->currentWidget() == page) return;
+    applyingPage_ = true;
+    tabs->setCurrentWidget(page);
+    applyingPage_ = false;
+}
+
+void TzMainForm::ShowPage(Page) { applyCurrentPage(); }
+
+void TzMainForm::AppendLog(std::string_view line) { form_->RichEdit1->append(ToQ(line)); }
+
+void TzMainForm::FocusTree() { form_->TreeView1->setFocus(); }
+
+// --- TreeObserver ------------------------------------------------------------
+
+QTreeWidgetItem* TzMainForm::ItemOf(const TreeNode* node) const {
+    const auto it = items_.find(node);
+    return it == items_.end() ? nullptr : it->second;
+}
+
+void TzMainForm::NodeAdded(TreeNode* node) {
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, ToQ(node->Text()));
+    item->setIcon(0, NodeIcon(*node));
+    item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
+    QSignalBlocker block(form_->TreeView1);
+    if (QTreeWidgetItem* parent = ItemOf(node->Parent()))
+        parent->insertChild(node->Index(), item);
+    else
+        form_->TreeView1->insertTopLevelItem(node->Index(), item);
+    items_[node] = item;
+}
+
+void TzMainForm::NodeRemoving(TreeNode* node) {
+    QTreeWidgetItem* item = ItemOf(node);
+    const std::function<void(const TreeNode*)> forget = [&](const TreeNode* n) {
+        for (int i = 0; i < n->ChildCount(); ++i) forget(n->Child(i));
+        items_.erase(n);
+    };
+    forget(node);
+    QSignalBlocker block(form_->TreeView1);
+    delete item;
+}
+
+void TzMainForm::NodeChanged(TreeNode* node) {
+    if (QTreeWidgetItem* item = ItemOf(node)) {
+        item->setText(0, ToQ(node->Text()));
+        item->setIcon(0, NodeIcon(*node));
+    }
+}
+
+void TzMainForm::NodeExpanded(TreeNode* node) {
+    if (QTreeWidgetItem* item = ItemOf(node)) item->setExpanded(true);
+}
+
+void TzMainForm::SelectionMoved(TreeNode* selected) {
+    QSignalBlocker block(form_->TreeView1);
+    QTreeWidgetItem* item = ItemOf(selected);
+    form_->TreeView1->setCurrentItem(item);
+    if (!item) form_->TreeView1->clearSelection();
+}
+
+}  // namespace vrt::cfg

@@ -1,0 +1,70 @@
+#pragma once
+// The main window: the widgets of forms/main_form.ui bound to MainController.
+// It shows what the controller computes and forwards the user's events; the
+// tree widget mirrors the controller's NodeTree.
+#include <QMainWindow>
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "main/main_controller.h"
+
+class QTreeWidgetItem;
+
+namespace Ui {
+class TzMainForm;
+}
+
+namespace vrt::cfg {
+
+class TzMainForm final : public QMainWindow, private MainView, private TreeObserver {
+    Q_OBJECT
+
+public:
+    // Runs FormCreate with `exeFileName`: loads OPCVentix, makes the project
+    // (binding vrtCLNK) and shows the empty workspace.
+    TzMainForm(MainUi& ui, LinkBinding* link, VentixBinding* ventix, const std::string& exeFileName,
+               QWidget* parent = nullptr);
+    ~TzMainForm() override;
+
+    MainController& Controller() { return controller_; }
+    Ui::TzMainForm& Form() { return *form_; }
+    // The tree widget's item of a node, null when it has none.
+    QTreeWidgetItem* ItemOf(const TreeNode* node) const;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void setUpWidgets();
+    void connectActions();
+    void connectPages();
+    void applyCurrentPage();
+    QWidget* pageWidget(Page page) const;
+
+    // MainView
+    void DevicePageFilled() override;
+    void ModemControlsChanged() override;
+    void TagPageFilled() override;
+    void ProjectPageFilled() override;
+    void UiStateChanged() override;
+    void ShowPage(Page page) override;
+    void AppendLog(std::string_view line) override;
+    void FocusTree() override;
+
+    // TreeObserver
+    void NodeAdded(TreeNode* node) override;
+    void NodeRemoving(TreeNode* node) override;
+    void NodeChanged(TreeNode* node) override;
+    void NodeExpanded(TreeNode* node) override;
+    void SelectionMoved(TreeNode* selected) override;
+
+    std::unique_ptr<Ui::TzMainForm> form_;
+    MainController controller_;
+    std::unordered_map<const TreeNode*, QTreeWidgetItem*> items_;
+    bool applyingPage_ = false;
+};
+
+}  // namespace vrt::cfg

@@ -1,0 +1,85 @@
+#include "main/qt_dialogs.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+#include "main/qt_text.h"
+
+namespace vrt::cfg {
+namespace {
+
+QWidget* Owner(QWidget* preferred) { return preferred ? preferred : QApplication::activeWindow(); }
+
+QString Title() { return QCoreApplication::applicationName(); }
+
+}  // namespace
+
+SaveAnswer QtMainUi::AskSave(std::string_view text) {
+    QMessageBox box(QMessageBox::NoIcon, Title(), ToQ(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+                    Owner(parent_));
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+        case QMessageBox::Yes:
+            return SaveAnswer::Yes;
+        case QMessageBox::No:
+            return SaveAnswer::No;
+        default:
+            return SaveAnswer::Cancel;
+    }
+}
+
+std::optional<std::string> QtMainUi::InputQuery(std::string_view caption, std::string_view prompt,
+                                                std::string_view initial) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(Owner(parent_), ToQ(caption), ToQ(prompt), QLineEdit::Normal, ToQ(initial), &ok);
+    if (!ok) return std::nullopt;
+    return FromQ(text);
+}
+
+std::optional<std::string> QtMainUi::ChooseTagFileToOpen(const std::string& folder) {
+    const QString name = QFileDialog::getOpenFileName(Owner(parent_), QString(), FileNameToQ(folder), "tag (*.tag)");
+    if (name.isEmpty()) return std::nullopt;
+    return FileNameFromQ(name);
+}
+
+std::optional<std::string> QtMainUi::ChooseTagFileToSave() {
+    QFileDialog dialog(Owner(parent_));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter("tag (*.tag)");
+    dialog.setDefaultSuffix("tag");
+    dialog.setSizeGripEnabled(true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return FileNameFromQ(dialog.selectedFiles().first());
+}
+
+std::optional<std::string> QtMainUi::ChoosePrgFile() {
+    // The typed name need not exist; the import library reads it.
+    QFileDialog dialog(Owner(parent_));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter("prg (*.prg)");
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return FileNameFromQ(dialog.selectedFiles().first());
+}
+
+void QtMainUi::ErrorBox(std::string_view text) { QMessageBox::critical(Owner(parent_), Title(), ToQ(text)); }
+
+void QtMessageSink::errorBox(std::string_view text, std::string_view caption) {
+    QMessageBox::critical(QApplication::activeWindow(), ToQ(caption), ToQ(text));
+}
+
+void QtMessageSink::messageBox(std::string_view text) {
+    QMessageBox::information(QApplication::activeWindow(), Title(), ToQ(text));
+}
+
+void QtMessageSink::requestQuit() {
+    quitRequested_ = true;
+    // Leaves the loop without asking the windows, as the program must end.
+    QMetaObject::invokeMethod(qApp, [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+}
+
+}  // namespace vrt::cfg

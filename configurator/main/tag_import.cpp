@@ -1,0 +1,52 @@
+// Tags from a ".prg" file, read by the import library OPCVentix.
+#include <cstdlib>
+#include <unordered_set>
+
+#include "hardwarerw/tag_list.h"
+#include "main/main_controller.h"
+
+namespace vrt::cfg {
+namespace {
+
+// Cells of the library's list that did not join the device (null, holding no
+// tag, or repeating a tag already taken) belong to no one: free them, never
+// their tags, which are either absent or held by a cell that joined.
+void FreeCellsNotTaken(const TTagList& list, const TDevice& device, int32_t firstNew) {
+    std::unordered_set<const TTagCell*> taken;
+    for (int32_t i = firstNew; i < device.TagCount(); ++i) taken.insert(device.TagCell(i));
+    for (int32_t i = 0; i < TagCount(list); ++i)
+        if (TTagCell* cell = list.items[i]; cell && !taken.count(cell)) {
+            taken.insert(cell);  // a cell listed twice is freed once
+            std::free(cell);
+        }
+}
+
+}  // namespace
+
+void MainController::_ImportPRJExecute() {
+    TDevice* device = currentDevice();
+    if (!device) return;
+    const std::optional<std::string> name = ui_.ChoosePrgFile();
+    if (!name) return;
+    PrgFileName = *name;
+    const ExpShowFn expShow = ventix_ ? ventix_->ExpShow() : nullptr;
+    if (PrgFileName.empty() || !expShow) return;
+
+    // The library appends to a list of ours, held by a cell of ours; the
+    // cells and tags it appends join the device, the list itself is freed.
+    TTagList* list = NewTagList();
+    TTagList* cell = list;
+    const bool imported = expShow(PrgFileName.c_str(), &cell) != 0;
+    if (imported) {
+        const int32_t before = device->TagCount();
+        AppendTags(device->Tags, *list);
+        FreeCellsNotTaken(*list, *device, before);
+    }
+    FreeTagListShell(list);
+    if (!imported) return;
+
+    SyncTagNodes(CurrentDevice, DeviceNode, 1);
+    if (DeviceNode) tree_.Expand(DeviceNode);
+}
+
+}  // namespace vrt::cfg

@@ -1,0 +1,24 @@
+#pragma once
+// Windows-1251 texts at the dialog's widget boundary.
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+#include "platform/cp1251.h"
+
+namespace vrt::link {
+
+inline QString ToQ(std::string_view cp1251Text) {
+    const std::string utf8 = cp1251::toUtf8(cp1251Text);
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+inline QString ToQ(const char* cp1251Text) { return ToQ(std::string_view(cp1251Text ? cp1251Text : "")); }
+
+inline std::string FromQ(const QString& text) {
+    const QByteArray utf8 = text.toUtf8();
+    return cp1251::fromUtf8(std::string_view(utf8.constData(), size_t(utf8.size())));
+}
+
+}  // namespace vrt::link

@@ -1,0 +1,7 @@
+#include "link/dlgset/dialog_state.h"
+
+namespace vrt::link {
+
+DialogState dialogState;
+
+}  // namespace vrt::link

@@ -1,0 +1,242 @@
+// _vrtCL_fDlgSetup: modes, the remembered port, the dialog's life and the
+// ports the test page opened.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QPointer>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+
+#include "dialog_fixture_helpers.h"
+#include "dialog_test_helpers.h"
+#include "link/dlgset/dialog_state.h"
+#include "link/dlgset/link_settings.h"
+#include "link/dlgset/link_test.h"
+#include "link/vrtcltrn/port_table.h"
+#include "platform/cp1251.h"
+#include "testing/pty_pair.h"
+#include "vrtclnk.h"
+
+namespace {
+
+using namespace vrt::link;
+using namespace vrt::literals;
+namespace th = vrt::link::testhelp;
+using th::Ctl;
+
+class DlgSetup : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(th::EnsureTestApp());
+        th::ResetDialogWorld();
+    }
+    void TearDown() override {
+        th::CancelWatchers();
+        th::DropModeless();
+        _vrtCL_fComCloseAll();
+    }
+};
+
+TEST_F(DlgSetup, BadModeReturnsMinusOneAndKeepsTheModelessWindow) {
+    EXPECT_EQ(-1, _vrtCL_fDlgSetup(5, 0));
+    EXPECT_EQ(-1, _vrtCL_fDlgSetup(-1, 0));
+    EXPECT_EQ(nullptr, _FrmDlgSet);
+
+    EXPECT_EQ(2, _vrtCL_fDlgSetup(3, 2));
+    TFrmDlgSet* window = CurrentDialog();
+    ASSERT_NE(nullptr, window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isModal());
+    EXPECT_EQ(-1, _vrtCL_fDlgSetup(4, 0));
+    EXPECT_EQ(window, CurrentDialog());
+    EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(DlgSetup, RememberedPort) {
+    EXPECT_EQ(0, th::RunDialog(0, -1, [](TFrmDlgSet&) {}));
+    EXPECT_EQ(3, th::RunDialog(2, 3, [](TFrmDlgSet&) {}));
+    int32_t shown = -1;
+    EXPECT_EQ(3, th::RunDialog(0, 17, [&](TFrmDlgSet&) { shown = dialogState.selPort; }));
+    EXPECT_EQ(3, shown);
+}
+
+TEST_F(DlgSetup, DeviceSelectionReturnsTheChosenPort) {
+    // Left by cancel, exit or the close box: the port passed in.
+    EXPECT_EQ(1, th::RunDialog(1, 1, [](TFrmDlgSet& d) {
+                  Ctl<QRadioButton>(&d, "RBtnCOM4")->click();
+                  Ctl<QPushButton>(&d, "BtnPSelCancel")->click();
+              }));
+    EXPECT_EQ(1, th::RunDialog(1, -1, [](TFrmDlgSet& d) {
+                  Ctl<QRadioButton>(&d, "RBtnCOM4")->click();
+                  Ctl<QToolButton>(&d, "SBtnExit")->click();
+              }));
+    EXPECT_EQ(1, th::RunDialog(1, -1, [](TFrmDlgSet& d) {
+                  Ctl<QRadioButton>(&d, "RBtnCOM4")->click();
+                  d.close();
+              }));
+
+    std::string caption;
+    EXPECT_EQ(2, th::RunDialog(1, 0, [&](TFrmDlgSet& d) {
+                  Ctl<QRadioButton>(&d, "RBtnCOM3")->click();
+                  caption = Ctl<QPushButton>(&d, "BtnPSelOk")->text().toStdString();
+                  Ctl<QPushButton>(&d, "BtnPSelOk")->click();
+              }));
+    EXPECT_EQ("COM3", caption);
+    bool com3 = false;
+    EXPECT_EQ(2, th::RunDialog(1, -1, [&](TFrmDlgSet& d) { com3 = Ctl<QRadioButton>(&d, "RBtnCOM3")->isChecked(); }));
+    EXPECT_TRUE(com3);
+}
+
+TEST_F(DlgSetup, DeviceSelectionShowsOnlyThePortBox) {
+    bool ran = false;
+    th::RunDialog(1, 0, [](TFrmDlgSet& d) {
+        for (const char* shown : {"GrBPort", "RBtnCOM1", "RBtnCOM4", "BtnPSelOk", "BtnPSelCancel", "STxtMode",
+                                  "SBtnAbout", "SBtnHelp", "SBtnExit"})
+            EXPECT_TRUE(Ctl<QWidget>(&d, shown)->isVisible()) << shown;
+        for (const char* hidden : {"PnlSetup", "PgCtrlSet", "PnlMinState", "PnlSetBtn", "ImgLnk", "ImgIsModem",
+                                   "SBtnStateSz"})
+            EXPECT_FALSE(Ctl<QWidget>(&d, hidden)->isVisible()) << hidden;
+        EXPECT_EQ("COM1", Ctl<QPushButton>(&d, "BtnPSelOk")->text().toStdString());
+        EXPECT_EQ(std::string("Отмена"), Ctl<QPushButton>(&d, "BtnPSelCancel")->text().toStdString());
+        const QWidget* line = Ctl<QWidget>(&d, "STxtMode");
+        EXPECT_EQ(250, line->width());
+        for (const char* b : {"SBtnAbout", "SBtnHelp", "SBtnExit"}) {
+            const QWidget* w = Ctl<QWidget>(&d, b);
+            EXPECT_EQ(line->x() + line->width() - 8, w->x() + w->width()) << b;
+        }
+        EXPECT_FALSE(d.TmStateVi->isActive());
+        EXPECT_EQ(std::string(" Выбор устройства"_cp), dialogState.modeTitle);
+        // The window shrinks to what is shown.
+        EXPECT_LT(d.width(), 300);
+    }, &ran);
+    EXPECT_TRUE(ran);
+}
+
+TEST_F(DlgSetup, ModelessWindowLivesUntilTheNextCall) {
+    EXPECT_EQ(0, _vrtCL_fDlgSetup(3, 0));
+    QPointer<TFrmDlgSet> first = CurrentDialog();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(first->TmStateVi->isActive());
+    EXPECT_EQ(250, first->TmStateVi->interval());
+    first->close();  // the close box only hides it
+    EXPECT_TRUE(first);
+    EXPECT_EQ(first.data(), CurrentDialog());
+
+    bool ran = false;
+    th::RunDialog(0, -1, [&](TFrmDlgSet& d) { EXPECT_NE(first.data(), &d); }, &ran);
+    EXPECT_TRUE(ran);
+    EXPECT_FALSE(first);  // destroyed by the call
+    EXPECT_EQ(nullptr, _FrmDlgSet);
+}
+
+TEST_F(DlgSetup, StatisticsModeTwoIsModelessOnceTheOptionIsTicked) {
+    bool ran = false;
+    th::RunDialog(2, 0, [](TFrmDlgSet&) {}, &ran);
+    EXPECT_TRUE(ran);  // modal
+    EXPECT_EQ(nullptr, _FrmDlgSet);
+
+    th::RunDialog(0, 0, [](TFrmDlgSet& d) {
+        Ctl<QCheckBox>(&d, "ChkBStateShow")->click();  // ticked, not applied
+    });
+    EXPECT_EQ(1, CommonOptionsEdited.StShow);
+    EXPECT_EQ(0, CommonOptionsApplied.StShow);
+
+    EXPECT_EQ(0, _vrtCL_fDlgSetup(2, -1));
+    ASSERT_NE(nullptr, CurrentDialog());
+    EXPECT_TRUE(CurrentDialog()->isVisible());
+    EXPECT_FALSE(CurrentDialog()->isModal());
+}
+
+TEST_F(DlgSetup, PortsTheTestPageOpenedAreClosedAfterTheModalDialog) {
+    vrt::testing::PtyPair com1, com2;
+    com1.bindCom(1);
+    com2.bindCom(2);
+    ASSERT_EQ(0, _vrtCL_fOpen(0));  // the host's port
+
+    bool opened = false;
+    th::RunDialog(0, 0, [&](TFrmDlgSet& d) {
+        EXPECT_EQ(1, dialogState.openAtCall[0]);
+        EXPECT_EQ(0, dialogState.openAtCall[1]);
+        Ctl<QRadioButton>(&d, "RBtnCOM2")->click();
+        OpenCloseTestPort(true);
+        opened = dialogState.testOpened[1] == 1 && _vrtCL_fIsOpen(1) == 1;
+    });
+    EXPECT_TRUE(opened);
+    EXPECT_EQ(0, _vrtCL_fIsOpen(1));
+    EXPECT_EQ(0, dialogState.testOpened[1]);
+    EXPECT_EQ(1, _vrtCL_fIsOpen(0));  // the host's port stays open
+
+    // A port the host closed between two calls is not marked at the next.
+    _vrtCL_fClose(0);
+    th::RunDialog(0, 0, [](TFrmDlgSet&) { EXPECT_EQ(0, dialogState.openAtCall[0]); });
+}
+
+TEST_F(DlgSetup, RememberedPortIsUnderlinedForTheDialogsLife) {
+    th::RunDialog(0, 2, [](TFrmDlgSet& d) {
+        auto* com3 = Ctl<QRadioButton>(&d, "RBtnCOM3");
+        EXPECT_TRUE(com3->font().underline());
+        EXPECT_TRUE(com3->isChecked());
+        Ctl<QRadioButton>(&d, "RBtnCOM1")->click();
+        EXPECT_EQ(0, dialogState.selPort);
+        EXPECT_TRUE(com3->font().underline());
+        EXPECT_FALSE(Ctl<QRadioButton>(&d, "RBtnCOM1")->font().underline());
+    });
+}
+
+TEST_F(DlgSetup, CaptionHintsAndTimerOfTheCall) {
+    statPeriod = 500;
+    th::RunDialog(0, 0, [](TFrmDlgSet& d) {
+        EXPECT_EQ(0, d.windowTitle().indexOf(QStringLiteral("VortanCommLink: ")));
+        EXPECT_TRUE(d.windowTitle().endsWith(QStringLiteral("link_dlgset_tests")));
+        EXPECT_EQ(500, d.TmStateVi->interval());
+        EXPECT_TRUE(d.TmStateVi->isActive());
+        EXPECT_TRUE(Ctl<QWidget>(&d, "ChkBStateGRegErr")->toolTip().endsWith(QStringLiteral(".err")));
+        EXPECT_EQ(std::string("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "),
+                  Ctl<QWidget>(&d, "CBRptRqErr")->toolTip().toStdString());
+        EXPECT_EQ(std::string("Телефонный номер (MAX=47 символов)."),
+                  Ctl<QWidget>(&d, "EdMdmPhone")->toolTip().toStdString());
+    });
+}
+
+TEST_F(DlgSetup, NoRefreshWithAPeriodOfZero) {
+    statPeriod = 0;
+    th::RunDialog(0, 0, [](TFrmDlgSet& d) { EXPECT_FALSE(d.TmStateVi->isActive()); });
+}
+
+TEST_F(DlgSetup, HostCallingAgainFromInsideAModalDialogReplacesIt) {
+    bool ran = false;
+    th::RunDialog(0, 0, [](TFrmDlgSet& d) {
+        QPointer<TFrmDlgSet> outer(&d);
+        EXPECT_EQ(1, _vrtCL_fDlgSetup(3, 1));  // a host timer during the modal loop
+        EXPECT_TRUE(outer);                      // still on the stack: closed, not destroyed
+        EXPECT_FALSE(outer->isVisible());
+        EXPECT_NE(outer.data(), CurrentDialog());
+    }, &ran);
+    EXPECT_TRUE(ran);
+    ASSERT_NE(nullptr, CurrentDialog());  // the modeless window of the inner call lives on
+    EXPECT_TRUE(CurrentDialog()->isVisible());
+}
+
+TEST_F(DlgSetup, ClosingDuringARunningSlaveTestEndsItsWait) {
+    vrt::testing::PtyPair com3;
+    com3.bindCom(3);
+    ASSERT_EQ(2, _vrtCL_fComOpen(2));
+    th::RunDialog(0, 2, [](TFrmDlgSet& d) {
+        // As if a listening slave test were running further up the stack.
+        dialogState.testRunning = 1;
+        dialogState.testOp = kTestAuto;
+        dialogState.testPort = 2;
+        TestParams.master = 0;
+        d.close();
+        EXPECT_EQ(1, dialogState.stopRequest);
+        EXPECT_EQ(1, +PortTable[2].abortEvent);
+        dialogState.testRunning = 0;
+    });
+}
+
+}  // namespace

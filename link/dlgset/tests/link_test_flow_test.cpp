@@ -1,0 +1,362 @@
+// The link test's state machine on real ports: master requests against the
+// controller simulator, slave answers to a master driven from the test, and
+// the refusals, questions and port take-over of the test page.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/dlgset/dialog_state.h"
+#include "link/dlgset/link_message.h"
+#include "link/dlgset/link_settings.h"
+#include "link/dlgset/link_test.h"
+#include "link/vrtcltrn/port_table.h"
+#include "platform/cp1251.h"
+#include "platform/pump.h"
+#include "testing/controller_sim.h"
+#include "testing/pty_pair.h"
+#include "link_test_support.h"
+
+using namespace vrt::link;
+using namespace vrt::literals;
+using vrt::testing::Bytes;
+using vrt::testing::ControllerSim;
+using vrt::testing::PtyPair;
+using vrt::testing::SimBehaviour;
+using vrt::testing::WireProtocol;
+
+namespace {
+
+using testsupport::FakeUi;
+using testsupport::Shown;
+
+constexpr int32_t kPort = 0;  // COM1
+
+class LinkTestFlow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        _vrtCL_fInit();
+        pty_.bindCom(kPort + 1);
+        PortRecord& r = PortTable[kPort];
+        r.baud = 115200;
+        r.parity = 0;
+        r.max = 40;
+        r.rptErr = 0;
+        r.protocol = 1;  // VortanBus RTU
+        r.usage = 0;
+        dialogState = DialogState{};
+        dialogState.selPort = kPort;
+        TestParams = LinkTestParams{};
+        CommonOptionsEdited.TstOpen = 0;
+        savedPump_ = vrt::platform::setPumpHook(nullptr);
+    }
+    void TearDown() override {
+        _vrtCL_fClose(kPort);
+        vrt::platform::setPumpHook(savedPump_);
+    }
+
+    ControllerSim& Sim(SimBehaviour behaviour = {}) {
+        sim_ = std::make_unique<ControllerSim>(pty_.masterFd(), WireProtocol::VrtRtu, behaviour);
+        return *sim_;
+    }
+
+    vrt::platform::PumpHook savedPump_ = nullptr;
+    PtyPair pty_;
+    std::unique_ptr<ControllerSim> sim_;
+    FakeUi ui_;
+    LinkTest test_{ui_};
+};
+
+TEST_F(LinkTestFlow, SendOpensClosedPortWhenAllowedAndSendsOneRequest) {
+    ControllerSim& sim = Sim();
+    CommonOptionsEdited.TstOpen = 1;
+    TestParams.reqSize = 10;
+    test_.RunTest(kTestSend);
+
+    EXPECT_TRUE(ui_.messages.empty());
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 1);
+    EXPECT_EQ(dialogState.testOpened[kPort], 1);  // the radio button turns green
+    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    EXPECT_EQ(sim.requests()[0], (Bytes{33, 2, 0, 0, 10, 0}));
+    EXPECT_EQ(+PortTable[kPort].lastOp, 3);
+    EXPECT_EQ(+PortTable[kPort].cntOut, 1u);
+    EXPECT_GE(ui_.statisticsCalls, 1);
+    EXPECT_EQ(dialogState.testRunning, 0);
+    EXPECT_EQ(dialogState.testOp, 0);
+    EXPECT_GE(ui_.enableCalls, 2);  // locked at the start, unlocked at the end
+}
+
+TEST_F(LinkTestFlow, ReceiveOnClosedPortWithoutAutoOpenIsRefused) {
+    const PortRecord before = PortTable[kPort];
+    test_.RunTest(kTestReceive);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    const Shown& m = ui_.messages[0];
+    EXPECT_EQ(m.buttons, kMsgOk);
+    EXPECT_EQ(m.icon, kIconInformation);
+    EXPECT_EQ(m.port, kPort);
+    EXPECT_EQ(m.textCode, kTextPortClosed);
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 0);
+    EXPECT_EQ(std::memcmp(&before, &PortTable[kPort], sizeof before), 0);
+    EXPECT_EQ(ui_.statisticsCalls, 0);
+}
+
+TEST_F(LinkTestFlow, HostsPortIsNeverUsedByATestOperation) {
+    ControllerSim& sim = Sim();
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    dialogState.openAtCall[kPort] = 1;
+    CommonOptionsEdited.TstOpen = 1;
+    test_.RunTest(kTestSend);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].icon, kIconWarning);
+    EXPECT_EQ(ui_.messages[0].textCode, kTextPortNotMine);
+    EXPECT_EQ(ui_.messages[0].question, std::string("\nНе буду c ним работать!"_cp));
+    EXPECT_FALSE(sim.waitForRequests(1, 200));
+    EXPECT_EQ(dialogState.openAtCall[kPort], 1);
+}
+
+TEST_F(LinkTestFlow, TestButtonTakesHostsPortOverOnlyAfterYes) {
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    dialogState.openAtCall[kPort] = 1;
+
+    ui_.answer = kAnswerNo;
+    test_.TestButtonClick();
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].buttons, kMsgYesNo);
+    EXPECT_EQ(ui_.messages[0].icon, kIconQuestion);
+    EXPECT_EQ(ui_.messages[0].question, std::string("\nБудем его использовать?"_cp));
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 1);
+    EXPECT_EQ(dialogState.openAtCall[kPort], 1);
+
+    ui_.answer = kAnswerYes;
+    test_.TestButtonClick();
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 0);
+    EXPECT_EQ(dialogState.openAtCall[kPort], 0);
+    EXPECT_EQ(dialogState.testOpened[kPort], 0);
+    EXPECT_EQ(dialogState.testButtonBusy, 0);
+    EXPECT_GE(ui_.portStateCalls, 2);
+
+    // Now the page's own: the button opens it and marks it, then closes it.
+    test_.TestButtonClick();
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 1);
+    EXPECT_EQ(dialogState.testOpened[kPort], 1);
+    test_.TestButtonClick();
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 0);
+    EXPECT_EQ(dialogState.testOpened[kPort], 0);
+    EXPECT_EQ(ui_.messages.size(), 2u);
+}
+
+TEST_F(LinkTestFlow, FailedOpenIsReportedAndLeavesPortUnmarked) {
+    setenv("VRT_COM1", "/nonexistent/vrt-test-port", 1);
+    test_.OpenCloseTestPort(true);
+    ASSERT_EQ(ui_.messages.size(), 1u);
+    EXPECT_EQ(ui_.messages[0].icon, kIconWarning);
+    EXPECT_LT(ui_.messages[0].textCode, 0);
+    EXPECT_EQ(dialogState.testOpened[kPort], 0);
+}
+
+TEST_F(LinkTestFlow, CountedMasterTestMakesExactlyThatManyRequests) {
+    ControllerSim& sim = Sim();
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    TestParams.autoMode = 3;
+    TestParams.autoCount = 2;
+    TestParams.reqSize = 4;
+    test_.RunTest(kTestAuto);
+
+    EXPECT_EQ(sim.requestCount(), 2u);
+    EXPECT_EQ(+PortTable[kPort].cntRq, 2u);
+    EXPECT_EQ(+PortTable[kPort].cntErrRq, 0u);
+    EXPECT_EQ(+PortTable[kPort].lastResult, 0);
+    EXPECT_GE(ui_.statisticsCalls, 1);  // refreshed once more at the end
+    EXPECT_EQ(dialogState.testRunning, 0);
+    EXPECT_EQ(dialogState.stopRequest, 0);
+}
+
+TEST_F(LinkTestFlow, UntilErrorStopsAtTheFirstFailedRequest) {
+    SimBehaviour behaviour;
+    behaviour.silentRequests = 1;  // the first request gets no answer
+    ControllerSim& sim = Sim(behaviour);
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    TestParams.autoMode = 1;
+    test_.RunTest(kTestAuto);
+
+    EXPECT_EQ(sim.requestCount(), 1u);
+    EXPECT_EQ(+PortTable[kPort].cntRq, 1u);
+    EXPECT_EQ(+PortTable[kPort].cntErrRq, 1u);
+    EXPECT_EQ(+PortTable[kPort].lastResult, -10);
+}
+
+TEST_F(LinkTestFlow, ContinuousMasterRunsUntilTheTestButton) {
+    ControllerSim& sim = Sim();
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    TestParams.autoMode = 0;
+    TestParams.reqSize = 2;
+    bool pressed = false;
+    ui_.onProcess = [&] {
+        // The dialog's test button, clicked while the loop runs.
+        if (!pressed && sim.requestCount() >= 3) {
+            pressed = true;
+            EXPECT_EQ(dialogState.testRunning, 1);
+            test_.TestButtonClick();
+            EXPECT_EQ(dialogState.stopRequest, 1);
+        }
+    };
+    test_.RunTest(kTestAuto);
+
+    EXPECT_TRUE(pressed);
+    EXPECT_GE(sim.requestCount(), 3u);
+    EXPECT_LE(sim.requestCount(), 4u);  // the loop ends after the request in progress
+    EXPECT_EQ(_vrtCL_fIsOpen(kPort), 1);  // stopping does not close the port
+    EXPECT_EQ(dialogState.testRunning, 0);
+    EXPECT_EQ(dialogState.stopRequest, 0);
+}
+
+TEST_F(LinkTestFlow, NestedTestOperationIsRefusedWhileOneRuns) {
+    ControllerSim& sim = Sim();
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    TestParams.autoMode = 2;
+    TestParams.autoCount = 1;
+    bool nested = false;
+    ui_.onProcess = [&] {
+        if (!nested && dialogState.testRunning) {
+            nested = true;
+            test_.RunTest(kTestSend);  // a second click on another test button
+            EXPECT_EQ(dialogState.testRunning, 1);
+            EXPECT_EQ(dialogState.testOp, kTestAuto);
+        }
+    };
+    test_.RunTest(kTestAuto);
+    EXPECT_TRUE(nested);
+    EXPECT_EQ(sim.requestCount(), 1u);
+}
+
+// Slave role ---------------------------------------------------------------
+
+class LinkTestSlave : public LinkTestFlow {
+protected:
+    // Runs the slave on this thread while `master` drives the pty's far side;
+    // once it returns, the test button stops the slave from the message pump.
+    void RunSlave(const std::function<void()>& master) {
+        TestParams.master = 0;
+        ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+        static std::atomic<bool> listening;
+        static std::atomic<bool> done;
+        listening = false;
+        done = false;
+        std::thread driver([&] {
+            // The test purges the port before it listens: send only once the
+            // listening read processes messages.
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!listening && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            master();
+            done = true;
+        });
+        static std::function<void()> stopWhenDone;
+        bool stopped = false;
+        stopWhenDone = [&] {
+            if (done && !stopped) {
+                stopped = true;
+                test_.TestButtonClick();
+            }
+        };
+        vrt::platform::setPumpHook([] {
+            listening = true;
+            stopWhenDone();
+        });
+        ui_.onProcess = stopWhenDone;
+        test_.RunTest(kTestAuto);
+        driver.join();
+        EXPECT_TRUE(stopped);
+        EXPECT_EQ(dialogState.testRunning, 0);
+    }
+
+    Bytes Exchange(WireProtocol wire, const Bytes& request, int waitMs) {
+        pty_.write(ControllerSim::frame(wire, request));
+        return pty_.read(60, waitMs);
+    }
+};
+
+TEST_F(LinkTestSlave, AnswersRequestsForItsAddressAfterTheMinimumTime) {
+    TestParams.slaveMinTime = 150;
+    Bytes other, good, badCommand, badStart, badSize;
+    long long elapsedMs = 0;
+    RunSlave([&] {
+        // Each exchange waits for its reply, so the slave has taken every
+        // request before the next one arrives.
+        const auto start = std::chrono::steady_clock::now();
+        good = Exchange(WireProtocol::VrtRtu, {33, 2, 0, 0, 16, 0}, 5000);
+        elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
+                        .count();
+        badCommand = Exchange(WireProtocol::VrtRtu, {33, 5, 0, 0, 16, 0}, 5000);
+        badStart = Exchange(WireProtocol::VrtRtu, {33, 2, 1, 0, 16, 0}, 5000);
+        badSize = Exchange(WireProtocol::VrtRtu, {33, 2, 0, 0, 0xD0, 7}, 5000);
+        other = Exchange(WireProtocol::VrtRtu, {34, 2, 0, 0, 16, 0}, 500);
+    });
+    EXPECT_TRUE(other.empty());
+    Bytes expected{33, 0x12, 0, 0, 16, 0};
+    expected.resize(22, 0);
+    EXPECT_EQ(good, ControllerSim::frame(WireProtocol::VrtRtu, expected));
+    EXPECT_GE(elapsedMs, 150);
+    EXPECT_EQ(badCommand, ControllerSim::frame(WireProtocol::VrtRtu, {33, 0x45, 0, 0}));
+    EXPECT_EQ(badStart, ControllerSim::frame(WireProtocol::VrtRtu, {33, 0x52, 1, 0}));
+    EXPECT_EQ(badSize, ControllerSim::frame(WireProtocol::VrtRtu, {33, 0x82, 0, 0}));
+}
+
+TEST_F(LinkTestSlave, ModbusRegisterCountIsReadLittleEndian) {
+    PortTable[kPort].protocol = 2;
+    TestParams.slaveMinTime = 5;
+    TestParams.reqSize = 10;
+    Bytes reply;
+    RunSlave([&] { reply = Exchange(WireProtocol::ModbusRtu, {33, 3, 0, 0, 0, 10}, 5000); });
+    EXPECT_EQ(reply, ControllerSim::frame(WireProtocol::ModbusRtu, {33, 0x83, 0, 0}));
+}
+
+TEST_F(LinkTestSlave, AsciiFraming) {
+    PortTable[kPort].protocol = 0;
+    TestParams.slaveMinTime = 5;
+    TestParams.netAddr = 7;
+    Bytes reply;
+    RunSlave([&] { reply = Exchange(WireProtocol::VrtAscii, {7, 2, 0, 0, 1, 0}, 5000); });
+    EXPECT_EQ(reply, ControllerSim::frame(WireProtocol::VrtAscii, {7, 0x12, 0, 0, 1, 0, 0}));
+}
+
+TEST_F(LinkTestSlave, StopDuringMessageProcessingIsNotLostByTheNextRead) {
+    TestParams.master = 0;
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    // The test button is clicked while the loop processes messages before it
+    // listens; a read started after that would clear the abort flag again.
+    ui_.onProcess = [&] {
+        if (ui_.processCalls == 2) test_.TestButtonClick();
+    };
+    static int pumps;
+    pumps = 0;
+    vrt::platform::setPumpHook([] {
+        if (++pumps > 200) _vrtCL_fComSetEvent(kPort, 1);  // ends a read the stop failed to prevent
+    });
+    test_.RunTest(kTestAuto);
+    EXPECT_GE(ui_.processCalls, 2);
+    EXPECT_EQ(+PortTable[kPort].cntInp, 0u);
+    EXPECT_EQ(dialogState.testRunning, 0);
+}
+
+TEST_F(LinkTestSlave, ExitButtonEndsAListeningSlave) {
+    TestParams.master = 0;
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    int pumps = 0;
+    static std::function<void()> pump;
+    pump = [&] {
+        if (++pumps == 5) test_.RequestStop();  // nothing ever arrives on the line
+    };
+    vrt::platform::setPumpHook([] { pump(); });
+    test_.RunTest(kTestAuto);
+    EXPECT_GE(pumps, 5);
+    EXPECT_EQ(dialogState.testRunning, 0);
+    EXPECT_EQ(+PortTable[kPort].lastResult, -51);
+}
+
+}  // namespace

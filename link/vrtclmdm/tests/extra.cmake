@@ -1,0 +1,23 @@
+# The modem dialogue in a plain-C host: the built vrtCLNK.so via dlopen, COM2
+# on a pseudo-terminal with the Hayes modem simulator behind it. Once with an
+# offscreen display (the progress window is shown) and once with no display
+# at all (the dialogue runs without it).
+add_executable(host_modem ${CMAKE_CURRENT_LIST_DIR}/host_modem.c)
+target_include_directories(host_modem PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
+target_link_libraries(host_modem PRIVATE ${CMAKE_DL_LIBS})
+add_dependencies(host_modem vrtCLNK)
+
+add_executable(host_modem_runner ${CMAKE_CURRENT_LIST_DIR}/host_modem_runner.cpp)
+target_link_libraries(host_modem_runner PRIVATE vrt_testing)
+add_dependencies(host_modem_runner host_modem)
+
+add_test(NAME host_modem_offscreen
+  COMMAND host_modem_runner $<TARGET_FILE:host_modem> $<TARGET_FILE:vrtCLNK> window)
+set_tests_properties(host_modem_offscreen PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+
+add_test(NAME host_modem_no_display
+  COMMAND host_modem_runner $<TARGET_FILE:host_modem> $<TARGET_FILE:vrtCLNK> nowindow)
+set_tests_properties(host_modem_no_display PROPERTIES
+  ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:"
+  TIMEOUT 120)

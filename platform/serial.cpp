@@ -1,0 +1,458 @@
+#include "platform/serial.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <type_traits>
+#include <mutex>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace vrt::platform::serial {
+namespace {
+
+constexpr uint32_t kMaxDword = 0xFFFFFFFFu;
+
+struct DeviceState {
+    VrtDcb dcb{};          // fields that termios cannot hold are kept here
+    VrtTimeouts timeouts{};
+    bool rts = false;
+    bool dtr = false;
+    uint32_t mask = 0;
+    bool pseudo = false;   // a pseudo-terminal: no line framing to set
+    bool lineSet = false;  // dcb holds the data bits, parity and stop bits last set
+};
+
+// The devices open through this layer. Plain data without destructors, so it
+// is still intact when the link library closes its ports as the process
+// unloads it, after the C++ objects have been destroyed.
+constexpr size_t kMaxDevices = 64;
+
+struct Slot {
+    Handle handle = kNoHandle;
+    DeviceState state;
+};
+
+std::mutex g_mutex;
+Slot g_slots[kMaxDevices];
+static_assert(std::is_trivially_destructible_v<std::mutex> && std::is_trivially_destructible_v<Slot>);
+
+Slot* findSlot(Handle h) {
+    if (h < 0) return nullptr;
+    for (Slot& s : g_slots)
+        if (s.handle == h) return &s;
+    return nullptr;
+}
+
+struct BaudEntry {
+    uint32_t rate;
+    speed_t code;
+};
+
+constexpr BaudEntry kBauds[] = {
+    {50, B50},         {75, B75},           {110, B110},         {134, B134},         {150, B150},
+    {200, B200},       {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},     {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},   {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000}, {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
+    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+constexpr auto kBaudList = [] {
+    std::array<uint32_t, std::size(kBauds) + 1> l{};
+    for (size_t i = 0; i < std::size(kBauds); ++i) l[i] = kBauds[i].rate;
+    return l;
+}();
+
+bool speedCode(uint32_t rate, speed_t& code) {
+    for (const auto& e : kBauds)
+        if (e.rate == rate) {
+            code = e.code;
+            return true;
+        }
+    return false;
+}
+
+uint32_t speedRate(speed_t code) {
+    for (const auto& e : kBauds)
+        if (e.code == code) return e.rate;
+    return 0;
+}
+
+uint64_t nowMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return uint64_t(ts.tv_sec) * 1000u + uint64_t(ts.tv_nsec) / 1000000u;
+}
+
+void pauseMs(uint32_t ms) {
+    timespec req{time_t(ms / 1000), long(ms % 1000) * 1000000L};
+    timespec rem{};
+    while (nanosleep(&req, &rem) == -1 && errno == EINTR) req = rem;
+}
+
+bool lookup(Handle h, DeviceState* out = nullptr) {
+    std::lock_guard lock(g_mutex);
+    const Slot* slot = findSlot(h);
+    if (!slot) return false;
+    if (out) *out = slot->state;
+    return true;
+}
+
+template <class F>
+bool update(Handle h, F&& f) {
+    std::lock_guard lock(g_mutex);
+    Slot* slot = findSlot(h);
+    if (!slot) return false;
+    f(slot->state);
+    return true;
+}
+
+void switchLine(Handle h, int bit, bool on) {
+    int bits = bit;
+    // Pseudo-terminals and some adapters have no modem lines: nothing to do then.
+    (void)ioctl(h, on ? TIOCMBIS : TIOCMBIC, &bits);
+}
+
+// Unix98 pseudo-terminal slaves have the majors 136..143. Their driver keeps
+// the baud rate but forces 8 data bits without parity: nothing goes on a wire.
+bool isPseudoTerminal(int fd) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+    const unsigned m = major(st.st_rdev);
+    return m >= 136 && m <= 143;
+}
+
+int pollWait(uint64_t waitMs) { return waitMs >= uint64_t(INT_MAX) ? INT_MAX : int(waitMs); }
+
+}  // namespace
+
+std::string comDevicePath(int n) {
+    const std::string var = "VRT_COM" + std::to_string(n);
+    if (const char* v = std::getenv(var.c_str()); v && *v) return v;
+    return "/dev/ttyS" + std::to_string(n - 1);
+}
+
+Handle open(const std::string& path) {
+    if (path.empty()) return kNoHandle;
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return kNoHandle;
+    termios t{};
+    // flock keeps out every other opener, root included; TIOCEXCL keeps out
+    // other users' plain opens as well.
+    if (tcgetattr(fd, &t) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    (void)ioctl(fd, TIOCEXCL);
+    cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | PARMRK | IGNPAR | INPCK);
+    t.c_cc[VMIN] = 0;
+    t.c_cc[VTIME] = 0;
+    if (tcsetattr(fd, TCSANOW, &t) != 0) {
+        ::close(fd);
+        return kNoHandle;
+    }
+    DeviceState st;
+    st.dcb.length = sizeof(VrtDcb);
+    st.dcb.flags = VRT_DCB_F_BINARY | (1u << VRT_DCB_DTR_CONTROL_SHIFT) | (1u << VRT_DCB_RTS_CONTROL_SHIFT);
+    // Opening a tty raises DTR and RTS.
+    st.rts = true;
+    st.dtr = true;
+    st.pseudo = isPseudoTerminal(fd);
+    {
+        std::lock_guard lock(g_mutex);
+        Slot* free = nullptr;
+        for (Slot& slot : g_slots)
+            if (slot.handle == kNoHandle) {
+                free = &slot;
+                break;
+            }
+        if (!free) {
+            ::close(fd);
+            return kNoHandle;
+        }
+        free->handle = fd;
+        free->state = st;
+    }
+    return fd;
+}
+
+Handle openCom(int n) { return open(comDevicePath(n)); }
+
+bool close(Handle h) {
+    {
+        std::lock_guard lock(g_mutex);
+        Slot* slot = findSlot(h);
+        if (!slot) return false;
+        *slot = Slot{};
+    }
+    (void)ioctl(h, TIOCNXCL);
+    ::close(h);  // also releases the flock
+    return true;
+}
+
+bool isOpen(Handle h) { return lookup(h); }
+
+bool getState(Handle h, VrtDcb& dcb) {
+    DeviceState st;
+    if (!lookup(h, &st)) return false;
+    termios t{};
+    if (tcgetattr(h, &t) != 0) return false;
+    dcb = st.dcb;
+    dcb.length = sizeof(VrtDcb);
+    dcb.baudRate = speedRate(cfgetospeed(&t));
+    auto setFlag = [&](uint32_t bit, bool on) { dcb.flags = on ? (dcb.flags | bit) : (dcb.flags & ~bit); };
+    setFlag(VRT_DCB_F_OUTX_CTS_FLOW, t.c_cflag & CRTSCTS);
+    setFlag(VRT_DCB_F_OUTX, t.c_iflag & IXON);
+    setFlag(VRT_DCB_F_INX, t.c_iflag & IXOFF);
+    dcb.xonChar = char(t.c_cc[VSTART]);
+    dcb.xoffChar = char(t.c_cc[VSTOP]);
+    // Once set, the framing is what the device took (checked when it was set),
+    // or, on a pseudo-terminal, what was asked for.
+    if (st.lineSet) return true;
+    switch (t.c_cflag & CSIZE) {
+        case CS5: dcb.byteSize = 5; break;
+        case CS6: dcb.byteSize = 6; break;
+        case CS7: dcb.byteSize = 7; break;
+        default: dcb.byteSize = 8; break;
+    }
+    if (!(t.c_cflag & PARENB))
+        dcb.parity = 0;
+    else if (t.c_cflag & CMSPAR)
+        dcb.parity = (t.c_cflag & PARODD) ? 3 : 4;
+    else
+        dcb.parity = (t.c_cflag & PARODD) ? 1 : 2;
+    if (t.c_cflag & CSTOPB)
+        dcb.stopBits = dcb.byteSize == 5 ? 1 : 2;
+    else
+        dcb.stopBits = 0;
+    return true;
+}
+
+bool setState(Handle h, const VrtDcb& dcb) {
+    DeviceState st;
+    if (!lookup(h, &st)) return false;
+    speed_t code{};
+    if (!speedCode(dcb.baudRate, code)) return false;
+    if (dcb.byteSize < 5 || dcb.byteSize > 8 || dcb.parity > 4 || dcb.stopBits > 2) return false;
+    // The combinations a UART cannot make: 1.5 stop bits need 5 data bits,
+    // 2 stop bits need more than 5.
+    if ((dcb.stopBits == 1) != (dcb.byteSize == 5) && dcb.stopBits != 0) return false;
+
+    termios old{};
+    if (tcgetattr(h, &old) != 0) return false;
+    termios t = old;
+    static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= kSizes[dcb.byteSize - 5] | CLOCAL | CREAD;
+    switch (dcb.parity) {
+        case 1: t.c_cflag |= PARENB | PARODD; break;
+        case 2: t.c_cflag |= PARENB; break;
+        case 3: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
+        case 4: t.c_cflag |= PARENB | CMSPAR; break;
+        default: break;
+    }
+    if (dcb.stopBits != 0) t.c_cflag |= CSTOPB;
+    if (dcb.flags & VRT_DCB_F_OUTX_CTS_FLOW) t.c_cflag |= CRTSCTS;
+    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR | ISTRIP);
+    if (dcb.flags & VRT_DCB_F_OUTX) t.c_iflag |= IXON;
+    if (dcb.flags & VRT_DCB_F_INX) t.c_iflag |= IXOFF;
+    if ((dcb.flags & VRT_DCB_F_PARITY) && dcb.parity != 0) t.c_iflag |= INPCK;
+    t.c_cc[VSTART] = cc_t(dcb.xonChar);
+    t.c_cc[VSTOP] = cc_t(dcb.xoffChar);
+    cfsetispeed(&t, code);
+    cfsetospeed(&t, code);
+    // tcsetattr succeeds when any part was taken: read back and compare.
+    termios back{};
+    const tcflag_t lineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
+    if (tcsetattr(h, TCSANOW, &t) != 0 || tcgetattr(h, &back) != 0 || cfgetospeed(&back) != code ||
+        (!st.pseudo && (back.c_cflag & lineBits) != (t.c_cflag & lineBits))) {
+        tcsetattr(h, TCSANOW, &old);
+        return false;
+    }
+    const unsigned dtrControl = (dcb.flags >> VRT_DCB_DTR_CONTROL_SHIFT) & 3u;
+    const unsigned rtsControl = (dcb.flags >> VRT_DCB_RTS_CONTROL_SHIFT) & 3u;
+    update(h, [&](DeviceState& s) {
+        s.dcb = dcb;
+        s.dcb.length = sizeof(VrtDcb);
+        s.lineSet = true;
+    });
+    if (dtrControl <= 1) setDtr(h, dtrControl == 1);
+    if (rtsControl <= 1) setRts(h, rtsControl == 1);
+    return true;
+}
+
+bool setTimeouts(Handle h, const VrtTimeouts& t) {
+    return update(h, [&](DeviceState& st) { st.timeouts = t; });
+}
+
+bool getTimeouts(Handle h, VrtTimeouts& t) {
+    DeviceState st;
+    if (!lookup(h, &st)) return false;
+    t = st.timeouts;
+    return true;
+}
+
+bool read(Handle h, uint8_t* buf, size_t size, size_t& got) {
+    got = 0;
+    DeviceState st;
+    if (!lookup(h, &st) || (!buf && size > 0)) return false;
+    if (size == 0) return true;
+    const VrtTimeouts& to = st.timeouts;
+    const bool returnAtOnce = to.readInterval == kMaxDword && to.readTotalMultiplier == 0 && to.readTotalConstant == 0;
+    const bool firstByteEnds = to.readInterval == kMaxDword && to.readTotalMultiplier == kMaxDword &&
+                               to.readTotalConstant > 0 && to.readTotalConstant < kMaxDword;
+    const bool hasTotal = !returnAtOnce && (to.readTotalMultiplier != 0 || to.readTotalConstant != 0);
+    const uint64_t total = firstByteEnds ? to.readTotalConstant
+                                         : uint64_t(to.readTotalMultiplier) * size + to.readTotalConstant;
+    const uint64_t interval = firstByteEnds ? 0 : to.readInterval;
+    const uint64_t start = nowMs();
+    uint64_t lastByte = start;
+    for (;;) {
+        const ssize_t n = ::read(h, buf + got, size - got);
+        if (n > 0) {
+            got += size_t(n);
+            lastByte = nowMs();
+            if (got == size) return true;
+            continue;  // take everything already waiting before the next wait
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return got > 0;
+        if (returnAtOnce || (firstByteEnds && got > 0)) return true;
+
+        uint64_t wait = UINT64_MAX;
+        const uint64_t now = nowMs();
+        if (hasTotal) {
+            if (now >= start + total) return true;
+            wait = start + total - now;
+        }
+        if (got > 0 && interval > 0) {
+            if (now >= lastByte + interval) return true;
+            wait = std::min(wait, lastByte + interval - now);
+        }
+        pollfd p{h, POLLIN, 0};
+        const int r = poll(&p, 1, wait == UINT64_MAX ? -1 : pollWait(wait));
+        if (r < 0 && errno != EINTR) return got > 0;
+        // A hung-up peer reports POLLHUP without data for ever: end here.
+        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return got > 0;
+    }
+}
+
+bool write(Handle h, const uint8_t* buf, size_t size, size_t& written) {
+    written = 0;
+    DeviceState st;
+    if (!lookup(h, &st) || (!buf && size > 0)) return false;
+    const VrtTimeouts& to = st.timeouts;
+    const bool hasTotal = to.writeTotalMultiplier != 0 || to.writeTotalConstant != 0;
+    const uint64_t total = uint64_t(to.writeTotalMultiplier) * size + to.writeTotalConstant;
+    const uint64_t start = nowMs();
+    while (written < size) {
+        const ssize_t n = ::write(h, buf + written, size - written);
+        if (n > 0) {
+            written += size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN) return written > 0;
+        uint64_t wait = UINT64_MAX;
+        if (hasTotal) {
+            const uint64_t now = nowMs();
+            if (now >= start + total) return true;
+            wait = start + total - now;
+        }
+        pollfd p{h, POLLOUT, 0};
+        const int r = poll(&p, 1, wait == UINT64_MAX ? -1 : pollWait(wait));
+        if (r < 0 && errno != EINTR) return written > 0;
+        if (r > 0 && !(p.revents & POLLOUT) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return written > 0;
+    }
+    return true;
+}
+
+bool purge(Handle h) { return lookup(h) && tcflush(h, TCIOFLUSH) == 0; }
+
+int inputCount(Handle h) {
+    int n = 0;
+    if (!lookup(h) || ioctl(h, TIOCINQ, &n) != 0) return -1;
+    return n;
+}
+
+int outputCount(Handle h) {
+    int n = 0;
+    if (!lookup(h) || ioctl(h, TIOCOUTQ, &n) != 0) return -1;
+    return n;
+}
+
+bool transmitterEmpty(Handle h) {
+    if (outputCount(h) != 0) return false;
+    unsigned int lsr = 0;
+    // Drivers that cannot report the shift register count as empty once the queue is.
+    if (ioctl(h, TIOCSERGETLSR, &lsr) != 0) return true;
+    return (lsr & TIOCSER_TEMT) != 0;
+}
+
+bool drain(Handle h, uint32_t limitMs) {
+    DeviceState st;
+    if (!lookup(h, &st)) return false;
+    const uint64_t end = nowMs() + limitMs;
+    // One character at the slowest plausible rate bounds each nap, so a short
+    // queue is noticed promptly and a long one costs few wake-ups.
+    termios t{};
+    const uint32_t rate = tcgetattr(h, &t) == 0 ? speedRate(cfgetospeed(&t)) : 0;
+    const uint32_t charMs = rate ? std::max<uint32_t>(1, 11000u / rate) : 1;
+    for (;;) {
+        if (transmitterEmpty(h)) return true;
+        const uint64_t now = nowMs();
+        if (now >= end) return false;
+        const int queued = std::max(outputCount(h), 1);
+        const uint64_t nap = std::min<uint64_t>({uint64_t(queued) * charMs, 50, end - now});
+        pauseMs(uint32_t(std::max<uint64_t>(nap, 1)));
+    }
+}
+
+bool setRts(Handle h, bool on) {
+    if (!update(h, [&](DeviceState& st) { st.rts = on; })) return false;
+    switchLine(h, TIOCM_RTS, on);
+    return true;
+}
+
+bool setDtr(Handle h, bool on) {
+    if (!update(h, [&](DeviceState& st) { st.dtr = on; })) return false;
+    switchLine(h, TIOCM_DTR, on);
+    return true;
+}
+
+bool rts(Handle h) {
+    DeviceState st;
+    return lookup(h, &st) && st.rts;
+}
+
+bool dtr(Handle h) {
+    DeviceState st;
+    return lookup(h, &st) && st.dtr;
+}
+
+bool setEventMask(Handle h, uint32_t mask) {
+    return update(h, [&](DeviceState& st) { st.mask = mask; });
+}
+
+uint32_t eventMask(Handle h) {
+    DeviceState st;
+    return lookup(h, &st) ? st.mask : 0;
+}
+
+const uint32_t* supportedBaudRates() { return kBaudList.data(); }
+
+}  // namespace vrt::platform::serial

@@ -1,0 +1,223 @@
+// The serial layer over real pseudo-terminals.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "platform/serial.h"
+#include "testing/pty_pair.h"
+
+namespace serial = vrt::platform::serial;
+using vrt::testing::PtyPair;
+
+namespace {
+
+constexpr uint32_t kMax = 0xFFFFFFFFu;
+
+class SerialPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        h = serial::open(pty.slavePath());
+        ASSERT_NE(h, serial::kNoHandle);
+    }
+    void TearDown() override {
+        if (serial::isOpen(h)) serial::close(h);
+    }
+    void setTimeouts(uint32_t interval, uint32_t multiplier, uint32_t constant) {
+        VrtTimeouts t{interval, multiplier, constant, 0, 0};
+        ASSERT_TRUE(serial::setTimeouts(h, t));
+    }
+    std::vector<uint8_t> readUpTo(size_t size) {
+        std::vector<uint8_t> buf(size);
+        size_t got = 0;
+        EXPECT_TRUE(serial::read(h, buf.data(), buf.size(), got));
+        buf.resize(got);
+        return buf;
+    }
+
+    PtyPair pty;
+    serial::Handle h = serial::kNoHandle;
+};
+
+VrtDcb lineDcb(uint32_t baud, uint8_t bits, uint8_t parity, uint8_t stop) {
+    VrtDcb d{};
+    d.length = sizeof d;
+    d.baudRate = baud;
+    d.byteSize = bits;
+    d.parity = parity;
+    d.stopBits = stop;
+    d.flags = VRT_DCB_F_BINARY | VRT_DCB_F_PARITY;
+    return d;
+}
+
+TEST(SerialNames, ComPathFromEnvironmentElseTtyS) {
+    unsetenv("VRT_COM3");
+    EXPECT_EQ(serial::comDevicePath(3), "/dev/ttyS2");
+    setenv("VRT_COM3", "", 1);
+    EXPECT_EQ(serial::comDevicePath(3), "/dev/ttyS2");
+    setenv("VRT_COM3", "/dev/pts/77", 1);
+    EXPECT_EQ(serial::comDevicePath(3), "/dev/pts/77");
+    unsetenv("VRT_COM3");
+}
+
+TEST(SerialOpen, MissingDeviceAndNonTerminalsAreRefused) {
+    EXPECT_EQ(serial::open("/nonexistent/tty"), serial::kNoHandle);
+    EXPECT_EQ(serial::open(""), serial::kNoHandle);
+    EXPECT_EQ(serial::open("/dev/null"), serial::kNoHandle);
+}
+
+TEST_F(SerialPty, OpenIsExclusiveUntilClosed) {
+    EXPECT_EQ(serial::open(pty.slavePath()), serial::kNoHandle);
+    EXPECT_TRUE(serial::close(h));
+    EXPECT_FALSE(serial::isOpen(h));
+    const serial::Handle again = serial::open(pty.slavePath());
+    EXPECT_NE(again, serial::kNoHandle);
+    serial::close(again);
+}
+
+TEST_F(SerialPty, ClosedOrForeignHandlesTouchNothing) {
+    serial::close(h);
+    VrtDcb d{};
+    size_t n = 0;
+    uint8_t b = 0;
+    EXPECT_FALSE(serial::close(h));
+    EXPECT_FALSE(serial::getState(h, d));
+    EXPECT_FALSE(serial::write(h, &b, 1, n));
+    EXPECT_FALSE(serial::read(h, &b, 1, n));
+    EXPECT_EQ(serial::inputCount(h), -1);
+    EXPECT_FALSE(serial::setRts(h, true));
+    EXPECT_FALSE(serial::purge(pty.masterFd()));  // a descriptor this layer did not open
+}
+
+TEST_F(SerialPty, LineSettingsReadBackAsSet) {
+    struct Case {
+        uint32_t baud;
+        uint8_t bits, parity, stop;
+    };
+    for (const Case c : {Case{19200, 8, 2, 0}, Case{9600, 7, 1, 2}, Case{1200, 8, 3, 0}, Case{115200, 8, 4, 2},
+                         Case{300, 5, 0, 1}, Case{4000000, 6, 0, 2}}) {
+        SCOPED_TRACE(c.baud);
+        ASSERT_TRUE(serial::setState(h, lineDcb(c.baud, c.bits, c.parity, c.stop)));
+        VrtDcb back{};
+        ASSERT_TRUE(serial::getState(h, back));
+        EXPECT_EQ(back.length, 28u);
+        EXPECT_EQ(back.baudRate, c.baud);
+        EXPECT_EQ(back.byteSize, c.bits);
+        EXPECT_EQ(back.parity, c.parity);
+        EXPECT_EQ(back.stopBits, c.stop);
+    }
+}
+
+TEST_F(SerialPty, ImpossibleSettingsFailAndChangeNothing) {
+    ASSERT_TRUE(serial::setState(h, lineDcb(9600, 8, 2, 0)));
+    for (const VrtDcb& bad : {lineDcb(12345, 8, 2, 0), lineDcb(14400, 8, 2, 0), lineDcb(0, 8, 2, 0),
+                              lineDcb(9600, 9, 2, 0), lineDcb(9600, 4, 2, 0), lineDcb(9600, 8, 5, 0),
+                              lineDcb(9600, 8, 2, 1), lineDcb(9600, 5, 2, 2), lineDcb(9600, 8, 2, 3)}) {
+        EXPECT_FALSE(serial::setState(h, bad)) << bad.baudRate << " " << int(bad.byteSize) << " " << int(bad.parity)
+                                               << " " << int(bad.stopBits);
+    }
+    VrtDcb back{};
+    ASSERT_TRUE(serial::getState(h, back));
+    EXPECT_EQ(back.baudRate, 9600u);
+    EXPECT_EQ(back.parity, 2);
+}
+
+TEST_F(SerialPty, ModemLinesKeepTheirLastStateOnAPseudoTerminal) {
+    EXPECT_TRUE(serial::setRts(h, true));
+    EXPECT_TRUE(serial::setDtr(h, false));
+    EXPECT_TRUE(serial::rts(h));
+    EXPECT_FALSE(serial::dtr(h));
+    VrtDcb d = lineDcb(19200, 8, 0, 0);  // DTR and RTS control "disable"
+    ASSERT_TRUE(serial::setState(h, d));
+    EXPECT_FALSE(serial::rts(h));
+    EXPECT_FALSE(serial::dtr(h));
+    d.flags |= (1u << VRT_DCB_DTR_CONTROL_SHIFT);
+    ASSERT_TRUE(serial::setState(h, d));
+    EXPECT_TRUE(serial::dtr(h));
+    EXPECT_TRUE(serial::setEventMask(h, 0xC5));
+    EXPECT_EQ(serial::eventMask(h), 0xC5u);
+}
+
+TEST_F(SerialPty, EveryByteValuePassesUnchangedBothWays) {
+    std::vector<uint8_t> all(256);
+    for (int i = 0; i < 256; ++i) all[size_t(i)] = uint8_t(i);
+    ASSERT_TRUE(serial::setState(h, lineDcb(19200, 8, 2, 0)));
+    setTimeouts(50, 0, 1000);
+
+    size_t written = 0;
+    ASSERT_TRUE(serial::write(h, all.data(), all.size(), written));
+    EXPECT_EQ(written, all.size());
+    EXPECT_TRUE(serial::drain(h, 1000));
+    EXPECT_EQ(pty.read(50, 1000), all);
+
+    pty.write(all);
+    EXPECT_EQ(readUpTo(512), all);
+}
+
+TEST_F(SerialPty, TotalTimeOutEndsAReadThatGetsNothing) {
+    setTimeouts(20, 0, 60);
+    EXPECT_TRUE(readUpTo(16).empty());
+}
+
+TEST_F(SerialPty, FullBufferEndsTheReadAndLeavesTheRest) {
+    setTimeouts(0, 0, 0);  // no time-outs at all: only a full buffer ends it
+    pty.write({1, 2, 3, 4, 5, 6, 7});
+    EXPECT_EQ(readUpTo(4), (std::vector<uint8_t>{1, 2, 3, 4}));
+    EXPECT_EQ(serial::inputCount(h), 3);
+    EXPECT_TRUE(serial::purge(h));
+    EXPECT_EQ(serial::inputCount(h), 0);
+}
+
+TEST_F(SerialPty, IntervalCountsOnlyAfterTheFirstByte) {
+    // A peer that answers late, then pauses mid-answer.
+    setTimeouts(150, 0, 5000);
+    std::thread peer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // longer than the interval
+        pty.write({0xA1, 0xA2});
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // shorter than the interval
+        pty.write({0xA3});
+        std::this_thread::sleep_for(std::chrono::milliseconds(700));  // much longer than the interval
+        pty.write({0xA4});
+    });
+    EXPECT_EQ(readUpTo(64), (std::vector<uint8_t>{0xA1, 0xA2, 0xA3}));
+    peer.join();
+    EXPECT_EQ(readUpTo(64), (std::vector<uint8_t>{0xA4}));
+}
+
+TEST_F(SerialPty, SpecialIntervalValuesReturnEarly) {
+    // Interval "MAXDWORD" alone: return at once with what is there.
+    setTimeouts(kMax, 0, 0);
+    EXPECT_TRUE(readUpTo(8).empty());
+    pty.write({7, 8});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(readUpTo(8), (std::vector<uint8_t>{7, 8}));
+
+    // With the multiplier also "MAXDWORD": wait for the first bytes, then return.
+    setTimeouts(kMax, kMax, 5000);
+    std::thread peer([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        pty.write({9});
+    });
+    EXPECT_EQ(readUpTo(8), (std::vector<uint8_t>{9}));
+    peer.join();
+}
+
+TEST_F(SerialPty, TransmitterOfAPseudoTerminalIsEmptyAtOnce) {
+    const uint8_t bytes[3] = {1, 2, 3};
+    size_t n = 0;
+    ASSERT_TRUE(serial::write(h, bytes, 3, n));
+    EXPECT_TRUE(serial::drain(h, 100));
+    EXPECT_TRUE(serial::transmitterEmpty(h));
+    EXPECT_EQ(serial::outputCount(h), 0);
+}
+
+TEST(SerialBaudList, AscendingAndEndsWithZero) {
+    const uint32_t* rates = serial::supportedBaudRates();
+    size_t i = 0;
+    for (; rates[i + 1] != 0; ++i) EXPECT_LT(rates[i], rates[i + 1]);
+    EXPECT_GE(i, 20u);
+}
+
+}  // namespace
