@@ -9,14 +9,18 @@ function(vrt_add_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 120)
   endif()
+  set(props ENVIRONMENT "${env}" TIMEOUT ${T_TIMEOUT})
+  if(T_LABELS)
+    list(APPEND props LABELS "${T_LABELS}")
+  endif()
   if(T_NO_DISCOVER)
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${env}" LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+    set_tests_properties(${name} PROPERTIES ${props})
   else()
     gtest_discover_tests(${name}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      PROPERTIES ENVIRONMENT "${env}" LABELS "${T_LABELS}" TIMEOUT ${T_TIMEOUT})
+      PROPERTIES ${props})
   endif()
 endfunction()
 

@@ -1,14 +1,12 @@
 #include "platform/serial.h"
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <type_traits>
 #include <mutex>
 #include <poll.h>
 #include <sys/file.h>
@@ -16,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <termios.h>
+#include <type_traits>
 #include <unistd.h>
 
 namespace vrt::platform::serial {
@@ -67,12 +66,6 @@ constexpr BaudEntry kBauds[] = {
     {576000, B576000}, {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
     {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
-
-constexpr auto kBaudList = [] {
-    std::array<uint32_t, std::size(kBauds) + 1> l{};
-    for (size_t i = 0; i < std::size(kBauds); ++i) l[i] = kBauds[i].rate;
-    return l;
-}();
 
 bool speedCode(uint32_t rate, speed_t& code) {
     for (const auto& e : kBauds)
@@ -452,7 +445,5 @@ uint32_t eventMask(Handle h) {
     DeviceState st;
     return lookup(h, &st) ? st.mask : 0;
 }
-
-const uint32_t* supportedBaudRates() { return kBaudList.data(); }
 
 }  // namespace vrt::platform::serial

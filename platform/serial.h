@@ -106,7 +106,4 @@ bool dtr(Handle h);
 bool setEventMask(Handle h, uint32_t mask);
 uint32_t eventMask(Handle h);
 
-// Baud rates this layer can set, in ascending order; 0 ends the list.
-const uint32_t* supportedBaudRates();
-
 }  // namespace vrt::platform::serial

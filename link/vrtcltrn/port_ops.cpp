@@ -106,11 +106,18 @@ bool PumpMessages(const PortLease& lease) {
 }
 
 bool WaitProcessing(const PortLease& lease, uint32_t ms) {
-    while (ms > 0) {
-        const uint32_t slice = std::min(ms, kWaitSliceMs);
+    // Slices are measured against the start, so their overshoots and the time
+    // the messages take do not add up; the sum of the slices asked for ends
+    // the wait as well, should the clock stand still.
+    const uint32_t start = platform::tickMs();
+    uint32_t asked = 0;
+    for (;;) {
+        const uint32_t elapsed = platform::tickMs() - start;
+        if (elapsed >= ms || asked >= ms) break;
+        const uint32_t slice = std::min(ms - std::max(elapsed, asked), kWaitSliceMs);
         platform::sleepMs(slice);
-        ms -= slice;
-        if (ms > 0 && !PumpMessages(lease)) return false;
+        asked += slice;
+        if (platform::tickMs() - start < ms && asked < ms && !PumpMessages(lease)) return false;
     }
     return lease.valid();
 }

@@ -213,11 +213,4 @@ TEST_F(SerialPty, TransmitterOfAPseudoTerminalIsEmptyAtOnce) {
     EXPECT_EQ(serial::outputCount(h), 0);
 }
 
-TEST(SerialBaudList, AscendingAndEndsWithZero) {
-    const uint32_t* rates = serial::supportedBaudRates();
-    size_t i = 0;
-    for (; rates[i + 1] != 0; ++i) EXPECT_LT(rates[i], rates[i + 1]);
-    EXPECT_GE(i, 20u);
-}
-
 }  // namespace

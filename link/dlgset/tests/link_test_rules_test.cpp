@@ -139,20 +139,3 @@ TEST(AutoMode, CountItemsWithDigitGroups) {
     EXPECT_EQ(ChooseAutoMode(-1, nullptr, p), 0);  // nothing chosen: continuous
     EXPECT_EQ(p.autoMode, 0);
 }
-
-TEST(TestButton, LookFollowsTestAndPortState) {
-    EXPECT_EQ(ComputeTestButton(true, true).glyph, 10);
-    EXPECT_STREQ(ComputeTestButton(true, false).hint, "Остановить тест"_cp);
-    EXPECT_EQ(ComputeTestButton(false, true).glyph, 8);
-    EXPECT_STREQ(ComputeTestButton(false, true).hint, "Закрыть порт"_cp);
-    EXPECT_EQ(ComputeTestButton(false, false).glyph, 9);
-    EXPECT_STREQ(ComputeTestButton(false, false).hint, "Открыть порт"_cp);
-
-    EXPECT_EQ(TestPanelColour(true, false, true), DlgColour::InfoBk);
-    EXPECT_EQ(TestPanelColour(false, true, true), DlgColour::InfoBk);
-    EXPECT_EQ(TestPanelColour(false, false, true), DlgColour::Lime);
-    EXPECT_EQ(TestPanelColour(false, false, false), DlgColour::BtnFace);
-
-    EXPECT_STREQ(MsgSizeHint(2), "Число регистров для чтения [2..64] "_cp);
-    EXPECT_STREQ(MsgSizeHint(1), "Размер запрашиваемых данных [1..1024] "_cp);
-}

@@ -135,15 +135,6 @@ TEST(StatisticsView, PhoneIsBoundedByItsField) {
     EXPECT_EQ(v.phone, std::string(sizeof r.phone, '7'));
 }
 
-TEST(StatisticsView, CountersWrapLikeUnsigned32) {
-    PortRecord r = Fresh();
-    r.cntErrOut = 0xFFFFFFFFu;
-    r.cntErrInp = 1;  // the total wraps to 0: shown as no errors
-    const StatisticsView v = ComputeStatistics(r, "");
-    EXPECT_EQ(v.errTotal.text, "");
-    EXPECT_EQ(v.cErrOut.text, "4294967295 ");
-}
-
 TEST(PortMarks, HintAndColourByOpenStateAndOpener) {
     PortRecord r = Fresh();
     PortMark m = ComputePortMark(r, true, false);
