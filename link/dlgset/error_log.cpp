@@ -31,7 +31,12 @@ struct ErrLogState {
     int32_t entriesSinceFlush = 0;
     std::string pathOverride;
 };
-ErrLogState g_log;
+// Never destroyed: the library's unload closes the ports, and with them the
+// log, after the C++ globals of the library are gone.
+ErrLogState& logState() {
+    static ErrLogState* const state = new ErrLogState;
+    return *state;
+}
 
 constexpr const char* kWeekdays[] = {"Вск"_cp, "Пнд"_cp, "Втр"_cp, "Срд"_cp, "Чтв"_cp, "Птн"_cp, "Сбб"_cp};
 constexpr const char* kMonths[] = {"Янв"_cp, "Фев"_cp, "Мар"_cp, "Апр"_cp, "Май"_cp, "Июн"_cp,
@@ -68,7 +73,7 @@ private:
 };
 
 const std::string& logPath() {
-    return g_log.pathOverride.empty() ? BuildModuleNames().errLogFile : g_log.pathOverride;
+    return logState().pathOverride.empty() ? BuildModuleNames().errLogFile : logState().pathOverride;
 }
 
 const PortRecord& record(int32_t port) {
@@ -106,21 +111,21 @@ void FormatWorkTime(uint32_t ms, char* out) {
 }
 
 bool ErrLogWrite(const char* text) {
-    if (text == nullptr || !g_log.file.isOpen()) return false;
-    return g_log.file.write(text, std::strlen(text));
+    if (text == nullptr || !logState().file.isOpen()) return false;
+    return logState().file.write(text, std::strlen(text));
 }
 
 void ErrLogRequest(int32_t port, const uint8_t* req, uint16_t reqLen, const uint8_t* /*ans*/, uint16_t /*ansLen*/,
                    const uint16_t* /*outLen*/, int32_t result) {
-    if (g_log.busy != 0 || !loggingOn() || result == 0 || port < 0 || port >= VRT_PORT_COUNT) return;
+    if (logState().busy != 0 || !loggingOn() || result == 0 || port < 0 || port >= VRT_PORT_COUNT) return;
     const KeepErrno keepErrno;
 
-    if (!g_log.file.isOpen()) {
-        g_log.busy = 1;
-        g_log.entriesSinceFlush = 0;
+    if (!logState().file.isOpen()) {
+        logState().busy = 1;
+        logState().entriesSinceFlush = 0;
         // A log that cannot be opened stays off (busy) until the library is
         // unloaded; the request's own result is not touched.
-        if (!g_log.file.open(logPath())) return;
+        if (!logState().file.open(logPath())) return;
     }
 
     const PortRecord& rec = record(port);
@@ -129,8 +134,8 @@ void ErrLogRequest(int32_t port, const uint8_t* req, uint16_t reqLen, const uint
     char workTime[kLineSize];
 
     Text text;
-    if (g_log.beginWritten == 0) {
-        g_log.beginWritten = 1;
+    if (logState().beginWritten == 0) {
+        logState().beginWritten = 1;
         FormatWorkTime(rec.tmRq, workTime);
         text.append("\n**BEGIN  %s\n", date);
         text.append(" #Наработка =%s\n\n"_cp, workTime);
@@ -142,15 +147,15 @@ void ErrLogRequest(int32_t port, const uint8_t* req, uint16_t reqLen, const uint
                 (unsigned long)rec.cntErrRq);
     ErrLogWrite(text.c_str());
 
-    if (++g_log.entriesSinceFlush > kEntriesPerFlush) {
-        g_log.entriesSinceFlush = 0;
-        g_log.file.flush();
+    if (++logState().entriesSinceFlush > kEntriesPerFlush) {
+        logState().entriesSinceFlush = 0;
+        logState().file.flush();
     }
-    g_log.busy = 0;
+    logState().busy = 0;
 }
 
 void ErrLogPortClosed(int32_t port, int32_t opened) {
-    if (!loggingOn() || opened != 0 || OpenPortCount != 0 || !g_log.file.isOpen()) return;
+    if (!loggingOn() || opened != 0 || OpenPortCount != 0 || !logState().file.isOpen()) return;
     const KeepErrno keepErrno;
 
     char workTime[kLineSize];
@@ -162,21 +167,21 @@ void ErrLogPortClosed(int32_t port, int32_t opened) {
     text.append("\n\n #Наработка =%s\n"_cp, workTime);
     text.append("**END    %s\n\n", date);
     ErrLogWrite(text.c_str());
-    g_log.file.flush();
-    g_log.file.close();
-    g_log.busy = 0;
-    g_log.beginWritten = 0;
+    logState().file.flush();
+    logState().file.close();
+    logState().busy = 0;
+    logState().beginWritten = 0;
 }
 
-void ErrLogSetPathForTesting(const std::string& path) { g_log.pathOverride = path; }
+void ErrLogSetPathForTesting(const std::string& path) { logState().pathOverride = path; }
 
 void ErrLogResetForTesting() {
-    g_log.file.close();
-    g_log.busy = 0;
-    g_log.beginWritten = 0;
-    g_log.entriesSinceFlush = 0;
+    logState().file.close();
+    logState().busy = 0;
+    logState().beginWritten = 0;
+    logState().entriesSinceFlush = 0;
 }
 
-bool ErrLogIsOpen() { return g_log.file.isOpen(); }
+bool ErrLogIsOpen() { return logState().file.isOpen(); }
 
 }  // namespace vrt::link
