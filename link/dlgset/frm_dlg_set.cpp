@@ -479,6 +479,8 @@ void TFrmDlgSet::ShowPortSettings() {
     u.ChkBStateIsTop->setChecked(v.stateIsTop);
     u.ChkBStateShow->setChecked(v.stateShow);
     u.ChkBStateGRegErr->setChecked(v.stateGRegErr);
+    // A changed tick runs the box's handler, which lays the setting buttons out anew.
+    const bool captionsChanged = u.ChkBIsBtnCaptions->isChecked() != v.btnCaptions;
     u.ChkBIsBtnCaptions->setChecked(v.btnCaptions);
     u.ChkBTstCOpen->setChecked(v.tstCOpen);
     {
@@ -517,6 +519,7 @@ void TFrmDlgSet::ShowPortSettings() {
         u.CBTpAuto->setCurrentIndex(TestParams.autoMode);
     }
     filling_ = false;
+    if (captionsChanged) ArrangeSetButtons();
 }
 
 void TFrmDlgSet::ListChanged(QComboBox* box, int32_t index, int32_t maxIndex, void (*store)(PortRecord&, int32_t)) {

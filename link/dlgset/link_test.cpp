@@ -231,10 +231,11 @@ void LinkTest::AutoLoop(int32_t port) {
     uint32_t n = 0;
     while (st.stopRequest == 0) {
         ui_.ProcessMessages();
-        // A stop asked for while messages were processed: the next read or
-        // write would clear the abort flag the test button has just set, and a
-        // listening slave would then wait for a frame that may never come.
-        if (st.stopRequest != 0) break;
+        // A stop asked for while messages were processed: the next read would
+        // clear the abort flag the test button has just set, and a listening
+        // slave would then wait for a frame that may never come. A master's
+        // request is bounded by its time-outs and goes out as usual.
+        if (st.stopRequest != 0 && !TestParams.master) break;
         if (TestParams.master) {
             uint16_t length = 0;
             const int32_t r = _vrtCL_fRequest(port, frame_, kTestFrameSize, answer_, kTestAnswerSize, &length);

@@ -165,10 +165,8 @@ void ParseCfgText(char keep, char* src, char* dst, uint16_t maxLen) {
     StrTrim(work.data());
     const size_t len = std::strlen(work.c_str());
     if (len > maxLen) return;
-    // The whole bound is rewritten, so no old text lingers behind the terminator
-    // where byte-wise comparisons of records would see it.
-    std::memset(dst, 0, size_t(maxLen) + 1);
-    std::memcpy(dst, work.c_str(), len);
+    // The text and its terminator only: bytes behind it keep their old values.
+    std::memcpy(dst, work.c_str(), len + 1);
 }
 
 }  // namespace vrt::link

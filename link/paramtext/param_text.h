@@ -45,8 +45,8 @@ char* StrCopyN(char* dst, const char* src, int32_t n);
 // Stores a configuration text into `dst`: `src` (trimmed in place) loses one
 // pair of double quotes and its bracketed comments and is trimmed again; it
 // replaces `dst` when it has at most `maxLen` characters. A `src` that is
-// exactly the character `keep` leaves `dst` as it is. When stored, all
-// `maxLen` + 1 bytes of `dst` are written (zeros after the text).
+// exactly the character `keep` leaves `dst` as it is. When stored, the text
+// and its terminator are written; bytes behind them keep their old values.
 void ParseCfgText(char keep, char* src, char* dst, uint16_t maxLen);
 
 }  // namespace vrt::link

@@ -90,6 +90,14 @@ TEST_F(Form, SettingButtonsFollowTheCaptionsOption) {
         // The form grew to hold the row.
         const QWidget* setup = Ctl<QWidget>(&d, "PnlSetup");
         EXPECT_GE(d.height(), setup->y() + setup->height());
+
+        // Undo brings the applied option back into the box, and the buttons follow it.
+        CommonOptionsApplied.BtnCaptions = 0;
+        Ctl<QToolButton>(&d, "SBtnPUndo")->click();
+        EXPECT_EQ(0, CommonOptionsEdited.BtnCaptions);
+        EXPECT_EQ(pages->x() + pages->width() + 4, panel->x());
+        EXPECT_EQ(23, set->width());
+        EXPECT_TRUE(set->text().isEmpty());
     });
 }
 

@@ -211,7 +211,7 @@ TEST(ParamText, ParseCfgTextStoresOrKeeps) {
     std::memset(filled, 'Q', sizeof filled);
     std::string shortSrc = "AB";
     ParseCfgText('?', shortSrc.data(), filled, 20);
-    EXPECT_EQ(std::string(filled, 22), std::string("AB") + std::string(19, '\0') + "Q");  // whole bound rewritten
+    EXPECT_EQ(std::string(filled, 22), std::string("AB") + '\0' + std::string(19, 'Q'));  // bytes behind keep
 
     char big[3000];
     std::string longSrc = " " + std::string(1500, 'C') + " ";

