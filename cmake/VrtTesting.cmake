@@ -1,8 +1,9 @@
-# vrt_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [NO_DISCOVER])
+# vrt_add_test(<name> SOURCES ... [LIBS ...] [LABELS ...] [ENV ...] [NO_DISCOVER] [XVFB])
 # Builds one GoogleTest binary and registers its tests with CTest.
 # Every test runs with QT_QPA_PLATFORM=offscreen unless ENV overrides it.
+# XVFB runs the whole binary as one test on a private Xvfb server (xcb).
 function(vrt_add_test name)
-  cmake_parse_arguments(T "NO_DISCOVER" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
+  cmake_parse_arguments(T "NO_DISCOVER;XVFB" "TIMEOUT" "SOURCES;LIBS;LABELS;ENV" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   set(env "QT_QPA_PLATFORM=offscreen" ${T_ENV})
@@ -13,7 +14,10 @@ function(vrt_add_test name)
   if(T_LABELS)
     list(APPEND props LABELS "${T_LABELS}")
   endif()
-  if(T_NO_DISCOVER)
+  if(T_XVFB)
+    add_test(NAME ${name} COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:${name}>)
+    set_tests_properties(${name} PROPERTIES ${props})
+  elseif(T_NO_DISCOVER)
     add_test(NAME ${name} COMMAND ${name})
     set_tests_properties(${name} PROPERTIES ${props})
   else()
@@ -23,6 +27,9 @@ function(vrt_add_test name)
       PROPERTIES ${props})
   endif()
 endfunction()
+
+# Prefix for a test command that needs a real X server.
+set(VRT_WITH_XVFB bash ${CMAKE_SOURCE_DIR}/scripts/with-xvfb.sh)
 
 # vrt_add_test_folder(<prefix> <folder> LIBS ...)
 # Every <folder>/*_test.cpp goes into one binary <prefix>_tests, every

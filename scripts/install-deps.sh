@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev
   clang libclang-rt-14-dev
+  xvfb xauth
 )
 
 missing=()
