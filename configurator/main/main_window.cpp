@@ -39,6 +39,13 @@ void Quietly(W* widget, F set) {
     set();
 }
 
+QIcon NodeIcon(const TreeNode& node) {
+    if (node.Image() == node.SelectedImage()) return TreeImage(node.Image());
+    QIcon icon;
+    icon.addPixmap(TreeImage(node.Image()).pixmap(24, 24), QIcon::Normal);
+    icon.addPixmap(TreeImage(node.SelectedImage()).pixmap(24, 24), QIcon::Selected);
+    return icon;
+}
 
 TreeNode* NodeOf(const QTreeWidgetItem* item) {
     return item ? reinterpret_cast<TreeNode*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
@@ -341,51 +348,16 @@ QTreeWidgetItem* TzMainForm::ItemOf(const TreeNode* node) const {
     return it == items_.end() ? nullptr : it->second;
 }
 
-// Drawn once per window: a tree of 100 000 nodes shares a handful of icons.
-const QIcon& TzMainForm::nodeIcon(const TreeNode& node) {
-    const auto key = std::make_pair(node.Image(), node.SelectedImage());
-    auto it = icons_.find(key);
-    if (it != icons_.end()) return it->second;
-    QIcon icon = TreeImage(node.Image());
-    if (node.Image() != node.SelectedImage()) {
-        icon = QIcon();
-        icon.addPixmap(TreeImage(node.Image()).pixmap(24, 24), QIcon::Normal);
-        icon.addPixmap(TreeImage(node.SelectedImage()).pixmap(24, 24), QIcon::Selected);
-    }
-    return icons_.emplace(key, icon).first->second;
-}
-
-// A whole tree is built outside the widget and handed over at once: a
-// widget told of each of 100 000 nodes spends seconds on its own updates.
-void TzMainForm::UpdatesBegun() {
-    batching_ = true;
-    form_->TreeView1->setUpdatesEnabled(false);
-}
-
-void TzMainForm::UpdatesEnded() {
-    batching_ = false;
-    QTreeWidget* tree = form_->TreeView1;
-    if (!pendingTop_.isEmpty()) {
-        QSignalBlocker block(tree);
-        tree->addTopLevelItems(pendingTop_);
-        pendingTop_.clear();
-    }
-    tree->setUpdatesEnabled(true);
-}
-
 void TzMainForm::NodeAdded(TreeNode* node) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, ToQ(node->Text()));
-    item->setIcon(0, nodeIcon(*node));
+    item->setIcon(0, NodeIcon(*node));
     item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     QSignalBlocker block(form_->TreeView1);
-    // Nodes are only ever appended to their parent.
     if (QTreeWidgetItem* parent = ItemOf(node->Parent()))
-        parent->addChild(item);
-    else if (batching_)
-        pendingTop_.append(item);
+        parent->insertChild(node->Index(), item);
     else
-        form_->TreeView1->addTopLevelItem(item);
+        form_->TreeView1->insertTopLevelItem(node->Index(), item);
     items_[node] = item;
 }
 
@@ -397,14 +369,13 @@ void TzMainForm::NodeRemoving(TreeNode* node) {
     };
     forget(node);
     QSignalBlocker block(form_->TreeView1);
-    pendingTop_.removeOne(item);
     delete item;
 }
 
 void TzMainForm::NodeChanged(TreeNode* node) {
     if (QTreeWidgetItem* item = ItemOf(node)) {
         item->setText(0, ToQ(node->Text()));
-        item->setIcon(0, nodeIcon(*node));
+        item->setIcon(0, NodeIcon(*node));
     }
 }
 
