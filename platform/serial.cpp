@@ -1,4 +1,5 @@
 #include "platform/serial.h"
+#include "platform/serial_rate.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -16,6 +17,8 @@
 #include <termios.h>
 #include <type_traits>
 #include <unistd.h>
+
+#include "platform/clock.h"
 
 namespace vrt::platform::serial {
 namespace {
@@ -51,35 +54,6 @@ Slot* findSlot(Handle h) {
     for (Slot& s : g_slots)
         if (s.handle == h) return &s;
     return nullptr;
-}
-
-struct BaudEntry {
-    uint32_t rate;
-    speed_t code;
-};
-
-constexpr BaudEntry kBauds[] = {
-    {50, B50},         {75, B75},           {110, B110},         {134, B134},         {150, B150},
-    {200, B200},       {300, B300},         {600, B600},         {1200, B1200},       {1800, B1800},
-    {2400, B2400},     {4800, B4800},       {9600, B9600},       {19200, B19200},     {38400, B38400},
-    {57600, B57600},   {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000}, {921600, B921600},   {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000},
-    {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
-};
-
-bool speedCode(uint32_t rate, speed_t& code) {
-    for (const auto& e : kBauds)
-        if (e.rate == rate) {
-            code = e.code;
-            return true;
-        }
-    return false;
-}
-
-uint32_t speedRate(speed_t code) {
-    for (const auto& e : kBauds)
-        if (e.code == code) return e.rate;
-    return 0;
 }
 
 uint64_t nowMs() {
@@ -124,6 +98,34 @@ bool isPseudoTerminal(int fd) {
     if (fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
     const unsigned m = major(st.st_rdev);
     return m >= 136 && m <= 143;
+}
+
+// Reads what is already queued without waiting; the new total count.
+size_t takeQueued(Handle h, uint8_t* buf, size_t size, size_t& got) {
+    while (got < size) {
+        const ssize_t n = ::read(h, buf + got, size - got);
+        if (n > 0)
+            got += size_t(n);
+        else if (!(n < 0 && errno == EINTR))
+            break;
+    }
+    return got;
+}
+
+// The RTS calls kept for tests, a ring of plain data like the slots.
+constexpr size_t kRtsLogSize = 4096;
+struct RtsLog {
+    bool recording = false;
+    size_t count = 0;  // calls kept since recording started, may exceed the ring
+    RtsSwitch entries[kRtsLogSize];
+};
+RtsLog g_rtsLog;
+static_assert(std::is_trivially_destructible_v<RtsLog>);
+
+void noteRts(Handle h, bool on) {
+    std::lock_guard lock(g_mutex);
+    if (!g_rtsLog.recording) return;
+    g_rtsLog.entries[g_rtsLog.count++ % kRtsLogSize] = {h, on, platform::tickMs()};
 }
 
 int pollWait(uint64_t waitMs) { return waitMs >= uint64_t(INT_MAX) ? INT_MAX : int(waitMs); }
@@ -206,7 +208,7 @@ bool getState(Handle h, VrtDcb& dcb) {
     if (tcgetattr(h, &t) != 0) return false;
     dcb = st.dcb;
     dcb.length = sizeof(VrtDcb);
-    dcb.baudRate = speedRate(cfgetospeed(&t));
+    dcb.baudRate = rate::get(h);
     auto setFlag = [&](uint32_t bit, bool on) { dcb.flags = on ? (dcb.flags | bit) : (dcb.flags & ~bit); };
     setFlag(VRT_DCB_F_OUTX_CTS_FLOW, t.c_cflag & CRTSCTS);
     setFlag(VRT_DCB_F_OUTX, t.c_iflag & IXON);
@@ -238,42 +240,41 @@ bool getState(Handle h, VrtDcb& dcb) {
 bool setState(Handle h, const VrtDcb& dcb) {
     DeviceState st;
     if (!lookup(h, &st)) return false;
-    speed_t code{};
-    if (!speedCode(dcb.baudRate, code)) return false;
+    if (dcb.baudRate == 0) return false;
     if (dcb.byteSize < 5 || dcb.byteSize > 8 || dcb.parity > 4 || dcb.stopBits > 2) return false;
     // The combinations a UART cannot make: 1.5 stop bits need 5 data bits,
     // 2 stop bits need more than 5.
     if ((dcb.stopBits == 1) != (dcb.byteSize == 5) && dcb.stopBits != 0) return false;
 
-    termios old{};
-    if (tcgetattr(h, &old) != 0) return false;
-    termios t = old;
+    rate::Line old;
+    if (!rate::get(h, old)) return false;
+    rate::Line t = old;
     static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
-    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-    t.c_cflag |= kSizes[dcb.byteSize - 5] | CLOCAL | CREAD;
+    t.cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.cflag |= kSizes[dcb.byteSize - 5] | CLOCAL | CREAD;
     switch (dcb.parity) {
-        case 1: t.c_cflag |= PARENB | PARODD; break;
-        case 2: t.c_cflag |= PARENB; break;
-        case 3: t.c_cflag |= PARENB | PARODD | CMSPAR; break;
-        case 4: t.c_cflag |= PARENB | CMSPAR; break;
+        case 1: t.cflag |= PARENB | PARODD; break;
+        case 2: t.cflag |= PARENB; break;
+        case 3: t.cflag |= PARENB | PARODD | CMSPAR; break;
+        case 4: t.cflag |= PARENB | CMSPAR; break;
         default: break;
     }
-    if (dcb.stopBits != 0) t.c_cflag |= CSTOPB;
-    if (dcb.flags & VRT_DCB_F_OUTX_CTS_FLOW) t.c_cflag |= CRTSCTS;
-    t.c_iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR | ISTRIP);
-    if (dcb.flags & VRT_DCB_F_OUTX) t.c_iflag |= IXON;
-    if (dcb.flags & VRT_DCB_F_INX) t.c_iflag |= IXOFF;
-    if ((dcb.flags & VRT_DCB_F_PARITY) && dcb.parity != 0) t.c_iflag |= INPCK;
-    t.c_cc[VSTART] = cc_t(dcb.xonChar);
-    t.c_cc[VSTOP] = cc_t(dcb.xoffChar);
-    cfsetispeed(&t, code);
-    cfsetospeed(&t, code);
-    // tcsetattr succeeds when any part was taken: read back and compare.
-    termios back{};
+    if (dcb.stopBits != 0) t.cflag |= CSTOPB;
+    if (dcb.flags & VRT_DCB_F_OUTX_CTS_FLOW) t.cflag |= CRTSCTS;
+    t.iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR | ISTRIP);
+    if (dcb.flags & VRT_DCB_F_OUTX) t.iflag |= IXON;
+    if (dcb.flags & VRT_DCB_F_INX) t.iflag |= IXOFF;
+    if ((dcb.flags & VRT_DCB_F_PARITY) && dcb.parity != 0) t.iflag |= INPCK;
+    t.cc[VSTART] = cc_t(dcb.xonChar);
+    t.cc[VSTOP] = cc_t(dcb.xoffChar);
+    t.bps = dcb.baudRate;
+    // The driver takes what it can of a request: read back and compare. A
+    // pseudo-terminal carries no framing and always reports 8 bits, no parity.
+    rate::Line back;
     const tcflag_t lineBits = CSIZE | PARENB | PARODD | CMSPAR | CSTOPB;
-    if (tcsetattr(h, TCSANOW, &t) != 0 || tcgetattr(h, &back) != 0 || cfgetospeed(&back) != code ||
-        (!st.pseudo && (back.c_cflag & lineBits) != (t.c_cflag & lineBits))) {
-        tcsetattr(h, TCSANOW, &old);
+    if (!rate::set(h, t, back) || (!st.pseudo && (back.cflag & lineBits) != (t.cflag & lineBits))) {
+        rate::Line ignored;
+        (void)rate::set(h, old, ignored);
         return false;
     }
     const unsigned dtrControl = (dcb.flags >> VRT_DCB_DTR_CONTROL_SHIFT) & 3u;
@@ -339,8 +340,10 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got) {
         pollfd p{h, POLLIN, 0};
         const int r = poll(&p, 1, wait == UINT64_MAX ? -1 : pollWait(wait));
         if (r < 0 && errno != EINTR) return got > 0;
-        // A hung-up peer reports POLLHUP without data for ever: end here.
-        if (r > 0 && !(p.revents & POLLIN) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return got > 0;
+        // A device that went away (an adapter unplugged, the far end of a
+        // pseudo-terminal closed) polls readable for ever while read() gives
+        // 0: take what is still queued and end the read as an input error.
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return takeQueued(h, buf, size, got) > 0;
     }
 }
 
@@ -402,9 +405,8 @@ bool drain(Handle h, uint32_t limitMs) {
     const uint64_t end = nowMs() + limitMs;
     // One character at the slowest plausible rate bounds each nap, so a short
     // queue is noticed promptly and a long one costs few wake-ups.
-    termios t{};
-    const uint32_t rate = tcgetattr(h, &t) == 0 ? speedRate(cfgetospeed(&t)) : 0;
-    const uint32_t charMs = rate ? std::max<uint32_t>(1, 11000u / rate) : 1;
+    const uint32_t bps = rate::get(h);
+    const uint32_t charMs = bps ? std::max<uint32_t>(1, 11000u / bps) : 1;
     for (;;) {
         if (transmitterEmpty(h)) return true;
         const uint64_t now = nowMs();
@@ -417,6 +419,7 @@ bool drain(Handle h, uint32_t limitMs) {
 
 bool setRts(Handle h, bool on) {
     if (!update(h, [&](DeviceState& st) { st.rts = on; })) return false;
+    noteRts(h, on);
     switchLine(h, TIOCM_RTS, on);
     return true;
 }
@@ -444,6 +447,21 @@ bool setEventMask(Handle h, uint32_t mask) {
 uint32_t eventMask(Handle h) {
     DeviceState st;
     return lookup(h, &st) ? st.mask : 0;
+}
+
+void recordRtsForTesting(bool on) {
+    std::lock_guard lock(g_mutex);
+    g_rtsLog.recording = on;
+    g_rtsLog.count = 0;
+}
+
+std::vector<RtsSwitch> rtsSwitchesForTesting() {
+    std::lock_guard lock(g_mutex);
+    const size_t kept = std::min(g_rtsLog.count, kRtsLogSize);
+    std::vector<RtsSwitch> out;
+    out.reserve(kept);
+    for (size_t i = g_rtsLog.count - kept; i < g_rtsLog.count; ++i) out.push_back(g_rtsLog.entries[i % kRtsLogSize]);
+    return out;
 }
 
 }  // namespace vrt::platform::serial

@@ -34,6 +34,11 @@ PtyPair::~PtyPair() {
     if (slaveKeep_ >= 0) close(slaveKeep_);
 }
 
+void PtyPair::hangUp() {
+    if (master_ >= 0) close(master_);
+    master_ = -1;
+}
+
 void PtyPair::bindCom(int n) const {
     const std::string var = "VRT_COM" + std::to_string(n);
     setenv(var.c_str(), slavePath_.c_str(), 1);

@@ -25,6 +25,8 @@ public:
     // Reads what arrives on the master side until `quietMs` pass without a
     // byte or `totalMs` pass in all.
     std::vector<uint8_t> read(int quietMs, int totalMs) const;
+    // Closes the master side, as a device that goes away: the slave hangs up.
+    void hangUp();
 
 private:
     int master_ = -1;

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -97,7 +98,8 @@ TEST_F(SerialPty, LineSettingsReadBackAsSet) {
         uint8_t bits, parity, stop;
     };
     for (const Case c : {Case{19200, 8, 2, 0}, Case{9600, 7, 1, 2}, Case{1200, 8, 3, 0}, Case{115200, 8, 4, 2},
-                         Case{300, 5, 0, 1}, Case{4000000, 6, 0, 2}}) {
+                         Case{300, 5, 0, 1}, Case{4000000, 6, 0, 2}, Case{14400, 8, 0, 0}, Case{128000, 8, 2, 0},
+                         Case{256000, 8, 0, 2}, Case{250000, 7, 1, 0}, Case{999999, 8, 0, 0}, Case{12345, 8, 0, 0}}) {
         SCOPED_TRACE(c.baud);
         ASSERT_TRUE(serial::setState(h, lineDcb(c.baud, c.bits, c.parity, c.stop)));
         VrtDcb back{};
@@ -112,7 +114,7 @@ TEST_F(SerialPty, LineSettingsReadBackAsSet) {
 
 TEST_F(SerialPty, ImpossibleSettingsFailAndChangeNothing) {
     ASSERT_TRUE(serial::setState(h, lineDcb(9600, 8, 2, 0)));
-    for (const VrtDcb& bad : {lineDcb(12345, 8, 2, 0), lineDcb(14400, 8, 2, 0), lineDcb(0, 8, 2, 0),
+    for (const VrtDcb& bad : {lineDcb(0, 8, 2, 0),
                               lineDcb(9600, 9, 2, 0), lineDcb(9600, 4, 2, 0), lineDcb(9600, 8, 5, 0),
                               lineDcb(9600, 8, 2, 1), lineDcb(9600, 5, 2, 2), lineDcb(9600, 8, 2, 3)}) {
         EXPECT_FALSE(serial::setState(h, bad)) << bad.baudRate << " " << int(bad.byteSize) << " " << int(bad.parity)
@@ -159,6 +161,36 @@ TEST_F(SerialPty, EveryByteValuePassesUnchangedBothWays) {
 TEST_F(SerialPty, TotalTimeOutEndsAReadThatGetsNothing) {
     setTimeouts(20, 0, 60);
     EXPECT_TRUE(readUpTo(16).empty());
+}
+
+double threadCpuMs() {
+    timespec ts{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
+}
+
+TEST_F(SerialPty, HangUpEndsAReadAtOnceWithoutSpinningAndWritesFail) {
+    setTimeouts(0, 0, 8000);
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pty.hangUp();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    const double cpuStart = threadCpuMs();
+    std::vector<uint8_t> buf(16);
+    size_t got = 0;
+    const bool ok = serial::read(h, buf.data(), buf.size(), got);
+    const double cpuMs = threadCpuMs() - cpuStart;
+    const auto wallMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    unplug.join();
+    EXPECT_FALSE(ok) << "a hang-up with nothing read is an input error";
+    EXPECT_EQ(got, 0u);
+    EXPECT_LT(wallMs, 4000.0) << "the read waited for its total time-out";
+    EXPECT_LT(cpuMs, 100.0) << "the read spun for " << wallMs << " ms";
+
+    const uint8_t byte = 0x55;
+    size_t written = 0;
+    EXPECT_FALSE(serial::write(h, &byte, 1, written));
 }
 
 TEST_F(SerialPty, FullBufferEndsTheReadAndLeavesTheRest) {
