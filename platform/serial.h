@@ -29,6 +29,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "link/include/vrtclnk.h"
 
@@ -100,6 +101,20 @@ bool setDtr(Handle h, bool on);
 // The state last asked for (false for a bad handle).
 bool rts(Handle h);
 bool dtr(Handle h);
+
+// For tests: a pseudo-terminal carries no RTS line, so the far end cannot see
+// when the library turns the line round. While recording, every setRts call is
+// kept with the platform tick (platform/clock.h) at which it was made; the
+// oldest calls are dropped beyond a few thousand.
+struct RtsSwitch {
+    Handle handle;
+    bool on;
+    uint32_t tickMs;
+};
+// Starts recording afresh (true) or stops and forgets (false).
+void recordRtsForTesting(bool on);
+// The calls recorded so far, oldest first.
+std::vector<RtsSwitch> rtsSwitchesForTesting();
 
 // The event mask is kept with the handle (SetCommMask); only kEvTxEmpty has a
 // use here, through transmitterEmpty and drain.

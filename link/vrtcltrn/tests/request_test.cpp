@@ -2,6 +2,8 @@
 // a pseudo-terminal against the controller simulator.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "port_ops_fixture.h"
 #include "vrtcltrn/port_ops.h"
 #include "vrtcltrn/request_engine.h"
@@ -118,6 +120,16 @@ TEST_F(Requests, EachProtocolRoundTrips) {
         sim_.reset();
         _vrtCL_fComClose(kPort);
     }
+}
+
+TEST_F(Requests, StaleInputIsDiscardedBeforeTheRequestGoesOut) {
+    openWithSim(WireProtocol::VrtRtu);
+    pty_->write({0x04, 0x13, 0x99});  // the tail of an answer that came too late
+    for (int i = 0; i < 100 && vrt::platform::serial::inputCount(rec().hCom) < 3; ++i) usleep(2000);
+    ASSERT_EQ(vrt::platform::serial::inputCount(rec().hCom), 3);
+    Bytes answer;
+    EXPECT_EQ(request({4, 0x03, 7}, answer), 0);
+    EXPECT_EQ(answer, (Bytes{4, 0x13, 7}));
 }
 
 TEST_F(Requests, AnswerCheckOutcomesAreCounted) {
