@@ -27,6 +27,18 @@ TEST_F(ModemOnPty, EndlessChatterEndsEachAnswerAtItsTime) {
     EXPECT_EQ(commands(), (Strings{"ATZ0", "ATZ0"}));
 }
 
+TEST_F(ModemOnPty, DialWaitsTheConnectTimeForALateConnect) {
+    // CONNECT comes long after the answer time and the port's plain read
+    // time-out (about 3 s here) have passed: only the connect wait covers it.
+    setLines({{0, "ATZ0"}});
+    rec().tmAnswer = 300;
+    rec().tmConnect = 20;
+    startModem({.echo = false, .dial = ModemSim::Dial::Connect, .dialDelayMs = 5000});
+    EXPECT_EQ(_vrtCL_fOpen(kPort), kPort);
+    EXPECT_EQ(commands(), (Strings{"ATZ0", "ATZ0", "ATDP1234567"}));
+    EXPECT_TRUE(sim->online());
+}
+
 TEST_F(ModemOnPty, NoDialtoneGivesConnectError) {
     setLines({{0, "ATZ0"}});
     rec().tmConnect = 2;
