@@ -151,6 +151,8 @@ void MainController::DeleteDeviceExecute() {
     // and the selection handler runs for it.
     tree_.Delete(SelectedNode);
     if (!tree_.Empty()) SyncDeviceNodes(0);
+    // Deleting the only device is a change too: the file still holds it.
+    ProjectModified = true;
     if (list.Count() == 0)
         CurrentDevice = nullptr;
     else

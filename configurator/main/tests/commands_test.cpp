@@ -224,7 +224,7 @@ TEST_F(Commands, DeleteDeviceKeepsTreeAndListInStep) {
     EXPECT_EQ(w.c.CurrentDevice, w.devices().Cell(0));
     EXPECT_EQ(w.c.DevicePageValues().name, "A");
 
-    // The only one: nothing left, nothing current.
+    // The only one: nothing left, nothing current, and the project changed.
     w.c.ProjectModified = false;
     w.c.DeleteDeviceExecute();
     EXPECT_TRUE(w.c.Tree().Empty());
@@ -232,7 +232,27 @@ TEST_F(Commands, DeleteDeviceKeepsTreeAndListInStep) {
     EXPECT_EQ(w.c.DeviceNode, nullptr);
     EXPECT_EQ(w.c.SelectedNode, nullptr);
     EXPECT_FALSE(w.c.Ui().deleteDeviceEnabled);
-    EXPECT_FALSE(w.c.ProjectModified);
+    EXPECT_TRUE(w.c.ProjectModified);
+}
+
+TEST_F(Commands, DeletingTheOnlyDeviceIsNeverLostOnClose) {
+    writeFile(dir.file("one.tag"), "[Main]\r\nFileVersion=0\r\nObjectsName=A\r\n[A.Связь]\r\nComNum=1\r\n"_cp);
+    w.ui.openFiles.push_back(dir.file("one.tag"));
+    w.c.FileOpenExecute();
+    ASSERT_FALSE(w.c.ProjectModified);
+    w.select(w.node(0));
+    w.c.DeleteDeviceExecute();
+    ASSERT_EQ(w.devices().Count(), 0);
+
+    // Closing asks, and Yes saves the empty project.
+    w.ui.saveAnswers.push_back(SaveAnswer::Yes);
+    EXPECT_TRUE(w.c.FormCloseQuery());
+    EXPECT_EQ(w.ui.prompts.size(), 1u);
+    EXPECT_NE(readFile(dir.file("one.tag")).find("ObjectsName=\r\n"), std::string::npos);
+    Window again;
+    again.ui.openFiles.push_back(dir.file("one.tag"));
+    again.c.FileOpenExecute();
+    EXPECT_EQ(again.devices().Count(), 0);
 }
 
 TEST_F(Commands, DeleteDeviceNeedsASelectedDeviceNode) {
