@@ -101,6 +101,35 @@ bool writeAll(int fd, const std::string& data) {
     return true;
 }
 
+// The file a save writes: a link is followed, through a chain of links, to
+// the file it names, which need not exist yet; nullopt for a loop or an
+// unreadable link.
+std::optional<std::string> followLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+        std::string target(size_t(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
+        if (n <= 0 || size_t(n) >= target.size()) return std::nullopt;
+        target.resize(size_t(n));
+        if (target.front() != '/') {
+            const size_t slash = path.rfind('/');
+            if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
+        }
+        path = std::move(target);
+    }
+    return std::nullopt;
+}
+
+// Whether the user may write the existing file `st` describes. Besides what
+// the system allows, a file without any write bit counts as read-only for
+// everyone, root included (whom the system lets write anything), as the
+// read-only attribute does on the original platform.
+bool mayWrite(const std::string& path, const struct stat& st) {
+    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 }  // namespace
 
 ProfileFile::ProfileFile() { sections_.emplace_back(); }
@@ -295,18 +324,17 @@ std::string ProfileFile::text() const {
 bool ProfileFile::save() const {
     if (path_.empty() || readFailed_) return false;
 
-    // A link is followed, so the file it names is replaced and the link stays.
-    std::string target = path_;
+    // A link is followed, so the file it names is written (created when it
+    // does not exist yet), the temporary file beside it, and the link stays.
+    const std::optional<std::string> resolved = followLinks(path_);
+    if (!resolved) return false;
+    const std::string& target = *resolved;
     struct stat st {};
-    if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        char* real = ::realpath(path_.c_str(), nullptr);
-        if (real) {
-            target = real;
-            std::free(real);
-        }
-    }
     const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (exists && !S_ISREG(st.st_mode)) return false;
+    if (!exists && errno != ENOENT) return false;
+    // Replacing by rename needs only the folder's permission; the file's own
+    // is asked here, so a file its user may not write stays as it is.
+    if (exists && (!S_ISREG(st.st_mode) || !mayWrite(target, st))) return false;
 
     static std::atomic<unsigned> counter{0};
     std::string tmp;

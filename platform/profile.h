@@ -62,6 +62,9 @@ public:
 
     // Writes the file atomically (temp file in the same folder, then rename).
     // False when it cannot be written; the old file is then left as it was.
+    // A file its user may not write is refused, and so is a file with no
+    // write bit at all, whoever the user (root too). A symbolic link stays:
+    // the file it names is written, or created when it does not exist.
     bool save() const;
     // The whole file as it would be saved.
     std::string text() const;
