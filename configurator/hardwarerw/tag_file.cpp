@@ -69,6 +69,18 @@ void readTags(const ProfileFile& ini, const std::string& section, TDevice& devic
     }
 }
 
+// A value is read trimmed and without one pair of surrounding double quotes,
+// so a device list that starts or ends with a blank (a name with a blank at
+// its outer end) or that stands in quotes itself is written in quotes; every
+// other list is written as it is.
+std::string quotedWhenNeeded(std::string value) {
+    if (value.empty()) return value;
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+    if (blank(value.front()) || blank(value.back()) || quoted) value = '"' + value + '"';
+    return value;
+}
+
 std::string decimal(int64_t v) { return std::to_string(v); }
 std::string flag(bool v) { return v ? "1" : "0"; }
 
@@ -101,7 +113,10 @@ struct VarsSection {
     std::unordered_map<std::string, size_t> byKey;
 
     void add(const TTagOPC& tag) {
+        // The key as the file will hold it: its line loses the blanks at its ends.
         std::string key = OneLine(tag.Name.view());
+        const size_t first = key.find_first_not_of(' ');
+        key = first == std::string::npos ? std::string() : key.substr(first, key.find_last_not_of(' ') - first + 1);
         std::string value = FormatTagValue(tag);
         auto [it, fresh] = byKey.try_emplace(cp1251::upper(key), entries.size());
         if (fresh)
@@ -185,7 +200,7 @@ void SaveTagFile(const TVrtNet& project, const std::string& fileName) {
     ini.write(kMain, "Descript", OneLine(project.Description));
     ini.write(kMain, "SpoonPath", OneLine(project.SpoonPath));
     ini.write(kMain, "WorkSpoon", flag(project.WorkSpoon));
-    ini.write(kMain, "ObjectsName", objects);
+    ini.write(kMain, "ObjectsName", quotedWhenNeeded(objects));
 
     std::unordered_map<std::string, VarsSection> sections;
     for (int32_t i = 0; i < list.Count(); ++i) {

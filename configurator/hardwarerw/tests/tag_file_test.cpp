@@ -140,6 +140,100 @@ TEST_F(TagFile, ObjectsNameGivesOneDevicePerPiece) {
     EXPECT_EQ(list.Device(3)->Tag(0)->ID, 4000);
 }
 
+// Names with a blank at an outer end, first, in the middle and last: each
+// comes back exactly, with its own link settings and tags.
+TEST_F(TagFile, DeviceNamesWithBlanksAtTheirEndsSurviveInEveryPosition) {
+    const std::vector<std::string> names = {" A", "B ", " C ", "D"};
+    for (size_t shift = 0; shift < names.size(); ++shift) {
+        SCOPED_TRACE(shift);
+        TVrtNet project;
+        std::vector<std::string> order;
+        for (size_t i = 0; i < names.size(); ++i) {
+            const std::string& name = names[(i + shift) % names.size()];
+            order.push_back(name);
+            TDevice& d = AddDevice(project, name);
+            d.NetNumber = int32_t(10 + (i + shift) % names.size());
+            d.Speed = 1200 * int32_t(1 + (i + shift) % names.size());
+            AddTag(d, "t" + std::to_string((i + shift) % names.size()), int32_t(i + shift), 'F', 1, 2);
+        }
+        RenumberDevices(project.DeviceList());
+        for (int32_t i = 0; i < project.DeviceList().Count(); ++i) RenumberTags(*project.DeviceList().Device(i));
+        SaveTagFile(project, file);
+
+        TVrtNet again;
+        ASSERT_EQ(load(again, file).result, 0);
+        const TDeviceList& list = again.DeviceList();
+        ASSERT_EQ(list.Count(), int32_t(names.size()));
+        for (int32_t i = 0; i < list.Count(); ++i) {
+            const TDevice& before = *project.DeviceList().Device(i);
+            EXPECT_EQ(list.Device(i)->Name.str(), order[size_t(i)]);
+            EXPECT_EQ(test::LinkFields(*list.Device(i)), test::LinkFields(before));
+            ASSERT_EQ(list.Device(i)->TagCount(), 1);
+            EXPECT_EQ(test::TagFields(*list.Device(i)->Tag(0)), test::TagFields(*before.Tag(0)));
+        }
+        // Saving what was read writes the same bytes.
+        const std::string bytes = readFile(file);
+        SaveTagFile(again, file);
+        EXPECT_EQ(readFile(file), bytes);
+        std::filesystem::remove(file);
+    }
+}
+
+// Only a list whose outer ends a reader would strip stands in quotes.
+TEST_F(TagFile, ObjectsNameIsQuotedOnlyWhenItsEndsNeedIt) {
+    const auto objectsLine = [&](std::initializer_list<std::string> devices) {
+        TVrtNet project;
+        for (const std::string& d : devices) AddDevice(project, d);
+        std::filesystem::remove(file);
+        SaveTagFile(project, file);
+        const std::string text = readFile(file);
+        const size_t at = text.find("ObjectsName=");
+        return text.substr(at, text.find("\r\n", at) - at);
+    };
+    EXPECT_EQ(objectsLine({" A", "B ", " C ", "D"}), "ObjectsName=\" A,B , C ,D\"");
+    EXPECT_EQ(objectsLine({"D", " A", "B "}), "ObjectsName=\"D, A,B \"");
+    EXPECT_EQ(objectsLine({"D", " A", "B ", "E"}), "ObjectsName=D, A,B ,E");
+    EXPECT_EQ(objectsLine({"A", "B"}), "ObjectsName=A,B");
+    EXPECT_EQ(objectsLine({}), "ObjectsName=");
+    EXPECT_EQ(objectsLine({"\"Q\""}), "ObjectsName=\"\"Q\"\"");
+    EXPECT_EQ(objectsLine({"\"A", "B\""}), "ObjectsName=\"\"A,B\"\"");
+    EXPECT_EQ(objectsLine({"\"A"}), "ObjectsName=\"A");
+
+    // Each reads back as written, quotes of the names included.
+    for (const auto& devices : {std::vector<std::string>{"\"Q\""}, std::vector<std::string>{"\"A", "B\""},
+                                std::vector<std::string>{"  ", " "}, std::vector<std::string>{"\"A"}}) {
+        TVrtNet project;
+        for (const std::string& d : devices) AddDevice(project, d);
+        std::filesystem::remove(file);
+        SaveTagFile(project, file);
+        TVrtNet again;
+        ASSERT_EQ(load(again, file).result, 0);
+        ASSERT_EQ(again.DeviceList().Count(), int32_t(devices.size()));
+        for (size_t i = 0; i < devices.size(); ++i)
+            EXPECT_EQ(again.DeviceList().Device(int32_t(i))->Name.str(), devices[i]);
+    }
+}
+
+// A tag name is its line's key, and keys lose the blanks at their ends: the
+// writer keys tags as the file will, so " T1" and "T1" of one device are one
+// key, never two lines of which only the first is read.
+TEST_F(TagFile, TagKeysAreWrittenAsTheyWillBeRead) {
+    TVrtNet project;
+    TDevice& d = AddDevice(project, "A");
+    AddTag(d, " T1", 1, 'L', 0, 0);
+    AddTag(d, "T1 ", 2, 'F', 1, 1);
+    AddTag(d, "T2", 3, 'L', 1, 2);
+    RenumberTags(d);
+    SaveTagFile(project, file);
+    const std::string text = readFile(file);
+    EXPECT_NE(text.find("\r\nT1=2,F,RW,twmQUEUE\r\nT2=3,L,RW,twmStack\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("T1=1"), std::string::npos);
+    TVrtNet again;
+    ASSERT_EQ(load(again, file).result, 0);
+    EXPECT_EQ(TagNames(*again.DeviceList().Device(0)), (std::vector<std::string>{"T1", "T2"}));
+    EXPECT_EQ(again.DeviceList().Device(0)->Tag(0)->NumVar, 2);
+}
+
 TEST_F(TagFile, MissingLinkKeysTakeTheReadDefaults) {
     writeFile(file, "[Main]\nFileVersion=0\nObjectsName=A,B\n"
                     "[B.Связь]\nComNum=259\nBlockMode=300\nPhoneNum=1234567890123456789012345\n"
