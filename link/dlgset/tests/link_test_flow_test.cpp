@@ -20,6 +20,9 @@
 #include "platform/pump.h"
 #include "testing/controller_sim.h"
 #include "testing/pty_pair.h"
+#include "link_test_flow_fixture.h"
+#include "platform/serial.h"
+#include "testing/virtual_clock.h"
 #include "link_test_support.h"
 
 using namespace vrt::link;
@@ -35,42 +38,9 @@ namespace {
 using testsupport::FakeUi;
 using testsupport::Shown;
 
-constexpr int32_t kPort = 0;  // COM1
-
-class LinkTestFlow : public ::testing::Test {
-protected:
-    void SetUp() override {
-        _vrtCL_fInit();
-        pty_.bindCom(kPort + 1);
-        PortRecord& r = PortTable[kPort];
-        r.baud = 115200;
-        r.parity = 0;
-        r.max = 40;
-        r.rptErr = 0;
-        r.protocol = 1;  // VortanBus RTU
-        r.usage = 0;
-        dialogState = DialogState{};
-        dialogState.selPort = kPort;
-        TestParams = LinkTestParams{};
-        CommonOptionsEdited.TstOpen = 0;
-        savedPump_ = vrt::platform::setPumpHook(nullptr);
-    }
-    void TearDown() override {
-        _vrtCL_fClose(kPort);
-        vrt::platform::setPumpHook(savedPump_);
-    }
-
-    ControllerSim& Sim(SimBehaviour behaviour = {}) {
-        sim_ = std::make_unique<ControllerSim>(pty_.masterFd(), WireProtocol::VrtRtu, behaviour);
-        return *sim_;
-    }
-
-    vrt::platform::PumpHook savedPump_ = nullptr;
-    PtyPair pty_;
-    std::unique_ptr<ControllerSim> sim_;
-    FakeUi ui_;
-    LinkTest test_{ui_};
-};
+using testsupport::LinkTestFlow;
+using testsupport::LinkTestSlave;
+using testsupport::kPort;
 
 TEST_F(LinkTestFlow, SendOpensClosedPortWhenAllowedAndSendsOneRequest) {
     ControllerSim& sim = Sim();
@@ -89,6 +59,52 @@ TEST_F(LinkTestFlow, SendOpensClosedPortWhenAllowedAndSendsOneRequest) {
     EXPECT_EQ(dialogState.testRunning, 0);
     EXPECT_EQ(dialogState.testOp, 0);
     EXPECT_GE(ui_.enableCalls, 2);  // locked at the start, unlocked at the end
+}
+
+TEST_F(LinkTestFlow, SendClearsThePortFirst) {
+    ControllerSim& sim = Sim();
+    ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+    // A modem dialogue leaves DTR up; the clear before the send drops it.
+    vrt::platform::serial::setDtr(PortTable[kPort].hCom, true);
+    vrt::platform::serial::recordRtsForTesting(true);
+    test_.RunTest(kTestSend);
+    const auto calls = RtsCalls();
+    vrt::platform::serial::recordRtsForTesting(false);
+    ASSERT_TRUE(sim.waitForRequests(1, 2000));
+    EXPECT_FALSE(vrt::platform::serial::dtr(PortTable[kPort].hCom));
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_FALSE(calls[0].on) << "the clear drops RTS before the write raises it";
+    EXPECT_TRUE(calls[1].on);
+}
+
+TEST_F(LinkTestFlow, MasterPausesAfterEachRequestAndLongerAfterANegativeOne) {
+    // Between a request's read and the next request's RTS: the read's own
+    // wait C(18) + 1 (2 ms at 115200), the answer check's 32 ms, the loop's
+    // 50 ms (and 32 ms more after a negative result), then the request's 5 ms
+    // and the write's 2 ms.
+    for (const int status : {1, 2}) {
+        SCOPED_TRACE(status);
+        Sim({.status = status});
+        ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+        TestParams.autoMode = 4;
+        TestParams.autoCount = 3;
+        TestParams.reqSize = 4;
+        vrt::platform::serial::recordRtsForTesting(true);
+        {
+            const vrt::testing::VirtualClock clock;
+            test_.RunTest(kTestAuto);
+        }
+        const auto calls = RtsCalls();
+        vrt::platform::serial::recordRtsForTesting(false);
+        EXPECT_EQ(+PortTable[kPort].lastResult, status == 1 ? 0 : -21);
+        std::vector<uint32_t> gaps;
+        for (size_t i = 1; i < calls.size(); ++i)
+            if (calls[i].on && i >= 3) gaps.push_back(calls[i].tickMs - calls[i - 1].tickMs);
+        const uint32_t expected = 2 + 32 + 50 + (status == 1 ? 0 : 32) + 5 + 2;
+        EXPECT_EQ(gaps, (std::vector<uint32_t>{expected, expected}));
+        _vrtCL_fClose(kPort);
+        sim_.reset();
+    }
 }
 
 TEST_F(LinkTestFlow, ReceiveOnClosedPortWithoutAutoOpenIsRefused) {
@@ -232,79 +248,6 @@ TEST_F(LinkTestFlow, NestedTestOperationIsRefusedWhileOneRuns) {
     test_.RunTest(kTestAuto);
     EXPECT_TRUE(nested);
     EXPECT_EQ(sim.requestCount(), 1u);
-}
-
-// Slave role ---------------------------------------------------------------
-
-class LinkTestSlave : public LinkTestFlow {
-protected:
-    // Runs the slave on this thread while `master` drives the pty's far side;
-    // once it returns, the test button stops the slave from the message pump.
-    void RunSlave(const std::function<void()>& master) {
-        TestParams.master = 0;
-        ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
-        static std::atomic<bool> listening;
-        static std::atomic<bool> done;
-        listening = false;
-        done = false;
-        std::thread driver([&] {
-            // The test purges the port before it listens: send only once the
-            // listening read processes messages.
-            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (!listening && std::chrono::steady_clock::now() < end)
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            master();
-            done = true;
-        });
-        static std::function<void()> stopWhenDone;
-        bool stopped = false;
-        stopWhenDone = [&] {
-            if (done && !stopped) {
-                stopped = true;
-                test_.TestButtonClick();
-            }
-        };
-        vrt::platform::setPumpHook([] {
-            listening = true;
-            stopWhenDone();
-        });
-        ui_.onProcess = stopWhenDone;
-        test_.RunTest(kTestAuto);
-        driver.join();
-        EXPECT_TRUE(stopped);
-        EXPECT_EQ(dialogState.testRunning, 0);
-    }
-
-    Bytes Exchange(WireProtocol wire, const Bytes& request, int waitMs) {
-        pty_.write(ControllerSim::frame(wire, request));
-        return pty_.read(60, waitMs);
-    }
-};
-
-TEST_F(LinkTestSlave, AnswersRequestsForItsAddressAfterTheMinimumTime) {
-    TestParams.slaveMinTime = 150;
-    Bytes other, good, badCommand, badStart, badSize;
-    long long elapsedMs = 0;
-    RunSlave([&] {
-        // Each exchange waits for its reply, so the slave has taken every
-        // request before the next one arrives.
-        const auto start = std::chrono::steady_clock::now();
-        good = Exchange(WireProtocol::VrtRtu, {33, 2, 0, 0, 16, 0}, 5000);
-        elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start)
-                        .count();
-        badCommand = Exchange(WireProtocol::VrtRtu, {33, 5, 0, 0, 16, 0}, 5000);
-        badStart = Exchange(WireProtocol::VrtRtu, {33, 2, 1, 0, 16, 0}, 5000);
-        badSize = Exchange(WireProtocol::VrtRtu, {33, 2, 0, 0, 0xD0, 7}, 5000);
-        other = Exchange(WireProtocol::VrtRtu, {34, 2, 0, 0, 16, 0}, 500);
-    });
-    EXPECT_TRUE(other.empty());
-    Bytes expected{33, 0x12, 0, 0, 16, 0};
-    expected.resize(22, 0);
-    EXPECT_EQ(good, ControllerSim::frame(WireProtocol::VrtRtu, expected));
-    EXPECT_GE(elapsedMs, 150);
-    EXPECT_EQ(badCommand, ControllerSim::frame(WireProtocol::VrtRtu, {33, 0x45, 0, 0}));
-    EXPECT_EQ(badStart, ControllerSim::frame(WireProtocol::VrtRtu, {33, 0x52, 1, 0}));
-    EXPECT_EQ(badSize, ControllerSim::frame(WireProtocol::VrtRtu, {33, 0x82, 0, 0}));
 }
 
 TEST_F(LinkTestSlave, ModbusRegisterCountIsReadLittleEndian) {

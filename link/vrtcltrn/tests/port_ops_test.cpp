@@ -55,10 +55,15 @@ TEST_F(PortOps, OpenSetsTheLineAndClearsTheStatistics) {
 TEST_F(PortOps, ReopenAndCloseKeepTheOpenCount) {
     const uint32_t before = OpenPortCount;
     openPort();
-    const int oldHandle = rec().hCom;
-    openPort();  // closes first, then opens again
+    ++rec().cntOut;
+    rec().baud = 9600;
+    openPort();  // closes first, then opens again: new line settings, statistics cleared
     EXPECT_EQ(OpenPortCount, before + 1);
-    EXPECT_FALSE(serial::isOpen(oldHandle) && oldHandle != rec().hCom);
+    EXPECT_EQ(+rec().dcb.baudRate, 9600u);
+    VrtDcb onDevice{};
+    ASSERT_TRUE(serial::getState(rec().hCom, onDevice));
+    EXPECT_EQ(onDevice.baudRate, 9600u);
+    EXPECT_EQ(+rec().cntOut, 0u);
     EXPECT_EQ(+rec().phase, 1);
 
     _vrtCL_fComClose(kPort);
