@@ -209,6 +209,16 @@ std::string ConversionErrorText(std::string_view text) {
 }
 
 std::string CleanDeviceName(std::string_view text) { return Without(text, ','); }
-std::string CleanTagName(std::string_view text) { return Without(text, '='); }
+
+std::string CleanTagName(std::string_view text) {
+    std::string name = Without(text, '=');
+    // Cut first, so the cut cannot leave a blank at the end.
+    if (name.size() > kTagNameMax) name.resize(kTagNameMax);
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+    size_t b = 0, e = name.size();
+    while (b < e && blank(name[b])) ++b;
+    while (e > b && blank(name[e - 1])) --e;
+    return name.substr(b, e - b);
+}
 
 }  // namespace vrt::cfg

@@ -101,7 +101,9 @@ std::string ConversionErrorText(std::string_view text);
 
 // Names keep out the characters their ".tag" file would split them at: ','
 // in a device name (the device list is comma separated) and '=' in a tag
-// name (the tag's key ends at it).
+// name (the tag's key ends at it). A tag name is a key, and keys are read
+// without blanks at their ends, so it loses those blanks (and control
+// characters) here, after the cut to its 50 characters.
 std::string CleanDeviceName(std::string_view text);
 std::string CleanTagName(std::string_view text);
 

@@ -4,6 +4,7 @@
 
 #include "hardwarerw/tag_list.h"
 #include "main/main_controller.h"
+#include "main/pages.h"
 
 namespace vrt::cfg {
 namespace {
@@ -41,6 +42,9 @@ void MainController::_ImportPRJExecute() {
         const int32_t before = device->TagCount();
         AppendTags(device->Tags, *list);
         FreeCellsNotTaken(*list, *device, before);
+        // Imported names become keys like every other tag name.
+        for (int32_t i = before; i < device->TagCount(); ++i)
+            if (TTagOPC* tag = device->Tag(i)) tag->Name.assign(CleanTagName(tag->Name.view()));
     }
     FreeTagListShell(list);
     if (!imported) return;

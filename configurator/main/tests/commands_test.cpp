@@ -286,6 +286,12 @@ TEST_F(Commands, AddTagGoesToTheDeviceOfTheSelection) {
     EXPECT_EQ(w.device(0).TagCount(), 0);
     ExpectTreeMatchesModel(w.c);
     EXPECT_EQ(w.c.Tree().Selected(), w.node(1, 0));  // the new tag is not selected
+
+    // Nor may a key have blanks at its ends.
+    w.ui.inputs.push_back(" \tt2 ");
+    w.c.AddTagExecute();
+    EXPECT_EQ(w.device(1).Tag(2)->Name.str(), "t2");
+    EXPECT_EQ(w.device(1).Tag(2)->Path.str(), "B.t2");
 }
 
 TEST_F(Commands, DeleteTagLeavesNoStaleCurrentTag) {

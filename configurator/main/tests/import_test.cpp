@@ -77,6 +77,19 @@ TEST_F(Import, DamagedListsGiveOnlyTheUsableTags) {
     ExpectTreeMatchesModel(w->c);
 }
 
+// Imported names become keys of the file like every other tag name: no
+// blanks at their ends, no '='.
+TEST_F(Import, ImportedNamesAreTakenAsKeys) {
+    start("full");
+    w->select(w->node(0));
+    w->ui.prgFiles.push_back(prg(" In1 |12|F|1|1|3\nx=y|1|L|0|0|0\n" + std::string(49, 'n') + " m|2|L|0|0|0\n"));
+    w->c._ImportPRJExecute();
+    ASSERT_EQ(w->device(0).TagCount(), 3);
+    EXPECT_EQ(TagNames(w->device(0)), (std::vector<std::string>{"In1", "xy", std::string(49, 'n')}));
+    EXPECT_EQ(w->device(0).Tag(0)->Path.str(), "A.In1");
+    ExpectTreeMatchesModel(w->c);
+}
+
 TEST_F(Import, NothingIsImportedWithoutAnAnswer) {
     start("full");
     w->select(w->node(1));

@@ -138,6 +138,22 @@ TEST_F(Pages, NamesAreCutAndKeepOutWhatTheFileWouldSplit) {
     tp.name = "a=b" + std::string(60, 'y');
     w.c.RefTagExecute();
     EXPECT_EQ(w.device(0).Tag(0)->Name.str(), ("ab" + std::string(60, 'y')).substr(0, 50));
+
+    // A tag name is its key in the file, and keys lose the blanks at their
+    // ends: so does the name, also where the cut to 50 leaves one.
+    tp.name = " \t T1  ";
+    w.c.RefTagExecute();
+    EXPECT_EQ(w.device(0).Tag(0)->Name.str(), "T1");
+    tp.name = std::string(49, 'z') + " tail";
+    w.c.RefTagExecute();
+    EXPECT_EQ(w.device(0).Tag(0)->Name.str(), std::string(49, 'z'));
+    tp.name = "   ";
+    w.c.RefTagExecute();
+    EXPECT_EQ(w.device(0).Tag(0)->Name.str(), "");
+    // A device name keeps its blanks: the file keeps them too.
+    dp.name = " A ";
+    w.c.RefPribExecute();
+    EXPECT_EQ(w.device(0).Name.str(), " A ");
 }
 
 TEST_F(Pages, TagPageFillAndWriteBack) {
