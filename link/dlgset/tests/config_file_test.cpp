@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -404,6 +405,28 @@ TEST_F(ConfigFile, SaveFailuresAreReportedAndChangeNothing) {
     EXPECT_FALSE(SaveLinkSettings());
     LoadLinkSettings();
     EXPECT_EQ(std::memcmp(before, WorkPortTable, sizeof before), 0);
+}
+
+// A settings file its user may not write (here: no write bit, which holds
+// for root too) is refused and stays byte for byte.
+TEST_F(ConfigFile, ReadOnlyFilesAreRefusedAndKept) {
+    localFile("IS_GLOBAL=0\r\nCOM1=baud:1200\r\n");
+    const std::string local = readFile(names.local);
+    ASSERT_EQ(::chmod(names.local.c_str(), 0444), 0);
+    EXPECT_FALSE(SaveLinkSettings());
+    EXPECT_FALSE(WriteIsGlobal());
+    EXPECT_EQ(readFile(names.local), local);
+
+    // A read-only global file: the local file takes IS_GLOBAL, the save still fails.
+    ASSERT_EQ(::chmod(names.local.c_str(), 0644), 0);
+    globalFile("COM1=baud:2400\r\n");
+    const std::string global = readFile(names.global);
+    ASSERT_EQ(::chmod(names.global.c_str(), 0444), 0);
+    IS_GLOBAL = 1;
+    EXPECT_FALSE(SaveLinkSettings());
+    EXPECT_EQ(readFile(names.global), global);
+    EXPECT_EQ(ProfileFile(names.local).read("vrtCLink", "IS_GLOBAL", ""), "1");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
 
 TEST_F(ConfigFile, TextsFromHostsCannotBreakTheFile) {
