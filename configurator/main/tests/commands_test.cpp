@@ -255,6 +255,31 @@ TEST_F(Commands, DeletingTheOnlyDeviceIsNeverLostOnClose) {
     EXPECT_EQ(again.devices().Count(), 0);
 }
 
+// A name read from the middle of the list with a blank at its end, then
+// made the last one: it comes back with its settings and tags.
+TEST_F(Commands, ADeviceNameWithABlankAtItsEndSurvivesAtTheEnd) {
+    writeFile(dir.file("p.tag"), "[Main]\r\nFileVersion=0\r\nObjectsName=A,B ,C\r\n"
+                                 "[B .Связь]\r\nComNum=1\r\nNetNumber=7\r\n[B .Переменные]\r\nT1=5,F,RW\r\n"
+                                 "[A.Связь]\r\nNetNumber=3\r\n"_cp);
+    w.ui.openFiles.push_back(dir.file("p.tag"));
+    w.c.FileOpenExecute();
+    w.select(w.node(2));
+    w.c.DeleteDeviceExecute();
+    ASSERT_TRUE(w.c.SaveExecute());
+    EXPECT_NE(readFile(dir.file("p.tag")).find("ObjectsName=\"A,B \"\r\n"), std::string::npos);
+
+    Window again;
+    again.ui.openFiles.push_back(dir.file("p.tag"));
+    again.c.FileOpenExecute();
+    ASSERT_EQ(again.devices().Count(), 2);
+    EXPECT_EQ(again.device(0).Name.str(), "A");
+    EXPECT_EQ(again.device(0).NetNumber, 3);
+    EXPECT_EQ(again.device(1).Name.str(), "B ");
+    EXPECT_EQ(again.device(1).ComNum, 1);
+    EXPECT_EQ(again.device(1).NetNumber, 7);
+    EXPECT_EQ(TagNames(again.device(1)), (std::vector<std::string>{"T1"}));
+}
+
 TEST_F(Commands, DeleteDeviceNeedsASelectedDeviceNode) {
     w.newProject({"A"});
     w.addTags(0, {"t"});

@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QTabWidget>
 #include <QTreeWidget>
 
@@ -132,6 +134,34 @@ TEST_F(TreeFocus, TheUsersChoiceStillSelects) {
     EXPECT_EQ(c->CurrentDevice, c->Project().DeviceList().Cell(1));
     EXPECT_EQ(f->TreeView1->currentItem(), f->TreeView1->topLevelItem(1));
     EXPECT_EQ(f->TreeView1->selectedItems().size(), 1);
+}
+
+// The mouse and the keyboard in the tree select as they always did.
+TEST_F(TreeFocus, MouseAndKeysInTheTreeSelect) {
+    dialogComesAndGoes();
+    QTreeWidget* tree = f->TreeView1;
+    QKeyEvent down(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(tree, &down);
+    EXPECT_EQ(c->CurrentDevice, c->Project().DeviceList().Cell(1));
+    EXPECT_EQ(c->SelectedNode, c->Tree().Top(1));
+
+    const QPoint at = tree->visualItemRect(tree->topLevelItem(2)).center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, tree->viewport()->mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, tree->viewport()->mapToGlobal(at), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(tree->viewport(), &press);
+    QApplication::sendEvent(tree->viewport(), &release);
+    EXPECT_EQ(c->CurrentDevice, c->Project().DeviceList().Cell(2));
+    EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
+
+    // Into the tags of a device: its first tag's page.
+    tree->expandItem(tree->topLevelItem(1));
+    tree->setCurrentItem(tree->topLevelItem(1));
+    QKeyEvent next(QEvent::KeyPress, Qt::Key_Down, Qt::NoModifier);
+    QApplication::sendEvent(tree, &next);
+    EXPECT_EQ(c->CurrentTag, c->Project().DeviceList().Device(1)->TagCell(0));
+    EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet2);
 }
 
 }  // namespace
