@@ -9,6 +9,7 @@ packages=(
   libmodbus-dev
   clang libclang-rt-14-dev
   xvfb xauth
+  qt6-translations-l10n
 )
 
 missing=()

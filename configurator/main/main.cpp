@@ -14,6 +14,7 @@
 int main(int argc, char** argv) {
     using namespace vrt::cfg;
     QApplication app(argc, argv);
+    InstallQtCatalogue();
     QtMessageSink messages;
     SetMessageSink(&messages);
     CreateProtocolRegistry();

@@ -77,12 +77,15 @@ void MainController::AddDeviceNode(TDeviceCell* cell) {
 
 void MainController::RebuildTree() {
     tree_.Clear();
+    // The widget shows the whole tree at once, not node by node.
+    tree_.BeginUpdate();
     TDeviceList& list = project_->DeviceList();
     for (int32_t i = 0; i < list.Count(); ++i) {
         if (!list.Device(i)) continue;
         AddDeviceNode(list.Cell(i));
         RenumberTags(*list.Device(i));
     }
+    tree_.EndUpdate();
 }
 
 void MainController::SyncDeviceNodes(int mode) {

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QFocusEvent>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QRegularExpressionValidator>
@@ -20,6 +21,8 @@ const QColor kToolBarColour(212, 208, 200);
 
 void FillItems(QComboBox* box, const std::vector<std::string>& items) {
     QSignalBlocker block(box);
+    // Sized from its items, so no layout squeezes a list below its longest one.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     box->clear();
     for (const std::string& item : items) box->addItem(ToQ(item));
     box->setCurrentIndex(-1);
@@ -39,13 +42,6 @@ void Quietly(W* widget, F set) {
     set();
 }
 
-QIcon NodeIcon(const TreeNode& node) {
-    if (node.Image() == node.SelectedImage()) return TreeImage(node.Image());
-    QIcon icon;
-    icon.addPixmap(TreeImage(node.Image()).pixmap(24, 24), QIcon::Normal);
-    icon.addPixmap(TreeImage(node.SelectedImage()).pixmap(24, 24), QIcon::Selected);
-    return icon;
-}
 
 TreeNode* NodeOf(const QTreeWidgetItem* item) {
     return item ? reinterpret_cast<TreeNode*>(item->data(0, Qt::UserRole).value<quintptr>()) : nullptr;
@@ -101,7 +97,12 @@ void TzMainForm::setUpWidgets() {
     auto* tagPicture = new QLabel(f.DeviceToolBar);
     tagPicture->setPixmap(TagPicture());
     f.DeviceToolBar->insertWidget(f.AddTag, tagPicture);
-    for (QToolBar* bar : {f.FileToolBar, f.DeviceToolBar}) Paint(bar, kToolBarColour);
+    for (QToolBar* bar : {f.FileToolBar, f.DeviceToolBar}) {
+        // A tool bar fills its background with the button colour, which its
+        // buttons share; it gets the window colour of its own instead.
+        Paint(bar, kToolBarColour);
+        bar->setBackgroundRole(QPalette::Window);
+    }
     for (QWidget* page : {f.TabSheet1, f.TabSheet2, f.TabSheet4, f.TabSheet3}) Paint(page, kPageColour);
     Paint(f.RichEdit1, kPageColour);
 
@@ -110,6 +111,11 @@ void TzMainForm::setUpWidgets() {
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
     f.TreeView1->setFont(fixed);
+    // Node texts are shown whole: the column takes the widest text and the
+    // tree scrolls sideways when the panel is narrower.
+    f.TreeView1->header()->setStretchLastSection(false);
+    f.TreeView1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    f.TreeView1->setTextElideMode(Qt::ElideNone);
     f.Splitter1->setSizes({361, 949 - 361 - 3});
     f.Splitter1->setStretchFactor(1, 1);
 
@@ -348,16 +354,51 @@ QTreeWidgetItem* TzMainForm::ItemOf(const TreeNode* node) const {
     return it == items_.end() ? nullptr : it->second;
 }
 
+// Drawn once per window: a tree of 100 000 nodes shares a handful of icons.
+const QIcon& TzMainForm::nodeIcon(const TreeNode& node) {
+    const auto key = std::make_pair(node.Image(), node.SelectedImage());
+    auto it = icons_.find(key);
+    if (it != icons_.end()) return it->second;
+    QIcon icon = TreeImage(node.Image());
+    if (node.Image() != node.SelectedImage()) {
+        icon = QIcon();
+        icon.addPixmap(TreeImage(node.Image()).pixmap(24, 24), QIcon::Normal);
+        icon.addPixmap(TreeImage(node.SelectedImage()).pixmap(24, 24), QIcon::Selected);
+    }
+    return icons_.emplace(key, icon).first->second;
+}
+
+// A whole tree is built outside the widget and handed over at once: a
+// widget told of each of 100 000 nodes spends seconds on its own updates.
+void TzMainForm::UpdatesBegun() {
+    batching_ = true;
+    form_->TreeView1->setUpdatesEnabled(false);
+}
+
+void TzMainForm::UpdatesEnded() {
+    batching_ = false;
+    QTreeWidget* tree = form_->TreeView1;
+    if (!pendingTop_.isEmpty()) {
+        QSignalBlocker block(tree);
+        tree->addTopLevelItems(pendingTop_);
+        pendingTop_.clear();
+    }
+    tree->setUpdatesEnabled(true);
+}
+
 void TzMainForm::NodeAdded(TreeNode* node) {
     auto* item = new QTreeWidgetItem;
     item->setText(0, ToQ(node->Text()));
-    item->setIcon(0, NodeIcon(*node));
+    item->setIcon(0, nodeIcon(*node));
     item->setData(0, Qt::UserRole, QVariant::fromValue(reinterpret_cast<quintptr>(node)));
     QSignalBlocker block(form_->TreeView1);
+    // Nodes are only ever appended to their parent.
     if (QTreeWidgetItem* parent = ItemOf(node->Parent()))
-        parent->insertChild(node->Index(), item);
+        parent->addChild(item);
+    else if (batching_)
+        pendingTop_.append(item);
     else
-        form_->TreeView1->insertTopLevelItem(node->Index(), item);
+        form_->TreeView1->addTopLevelItem(item);
     items_[node] = item;
 }
 
@@ -369,13 +410,14 @@ void TzMainForm::NodeRemoving(TreeNode* node) {
     };
     forget(node);
     QSignalBlocker block(form_->TreeView1);
+    pendingTop_.removeOne(item);
     delete item;
 }
 
 void TzMainForm::NodeChanged(TreeNode* node) {
     if (QTreeWidgetItem* item = ItemOf(node)) {
         item->setText(0, ToQ(node->Text()));
-        item->setIcon(0, NodeIcon(*node));
+        item->setIcon(0, nodeIcon(*node));
     }
 }
 

@@ -2,7 +2,11 @@
 // The main window: the widgets of forms/main_form.ui bound to MainController.
 // It shows what the controller computes and forwards the user's events; the
 // tree widget mirrors the controller's NodeTree.
+#include <QIcon>
+#include <QList>
 #include <QMainWindow>
+
+#include <map>
 
 #include <memory>
 #include <string>
@@ -60,11 +64,17 @@ private:
     void NodeChanged(TreeNode* node) override;
     void NodeExpanded(TreeNode* node) override;
     void SelectionMoved(TreeNode* selected) override;
+    void UpdatesBegun() override;
+    void UpdatesEnded() override;
+    const QIcon& nodeIcon(const TreeNode& node);
 
     std::unique_ptr<Ui::TzMainForm> form_;
     MainController controller_;
     std::unordered_map<const TreeNode*, QTreeWidgetItem*> items_;
     bool applyingPage_ = false;
+    bool batching_ = false;                   // top-level items wait in pendingTop_
+    QList<QTreeWidgetItem*> pendingTop_;
+    std::map<std::pair<int, int>, QIcon> icons_;  // by image and selected image
 };
 
 }  // namespace vrt::cfg

@@ -26,6 +26,15 @@ int TreeNode::Index() const {
 NodeTree::NodeTree() = default;
 NodeTree::~NodeTree() = default;
 
+void NodeTree::BeginUpdate() {
+    if (updateDepth_++ == 0 && observer_) observer_->UpdatesBegun();
+}
+
+void NodeTree::EndUpdate() {
+    if (updateDepth_ == 0) return;
+    if (--updateDepth_ == 0 && observer_) observer_->UpdatesEnded();
+}
+
 std::vector<TreeNode*> NodeTree::AllNodes() const {
     std::vector<TreeNode*> out;
     const std::function<void(const TreeNode&)> walk = [&](const TreeNode& n) {

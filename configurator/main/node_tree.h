@@ -49,6 +49,10 @@ public:
     virtual void NodeChanged(TreeNode* node) = 0;
     virtual void NodeExpanded(TreeNode* node) = 0;
     virtual void SelectionMoved(TreeNode* selected) = 0;
+    // Bracket a run of changes (a whole tree built at once) that a widget
+    // may apply in one go instead of node by node.
+    virtual void UpdatesBegun() {}
+    virtual void UpdatesEnded() {}
 };
 
 class NodeTree {
@@ -59,6 +63,10 @@ public:
     NodeTree& operator=(const NodeTree&) = delete;
 
     void SetObserver(TreeObserver* observer) { observer_ = observer; }
+    // Brackets a run of changes for the observer; pairs may nest, and only
+    // the outermost pair reaches it.
+    void BeginUpdate();
+    void EndUpdate();
     // Runs on every change of the selected node (the new one, or null).
     std::function<void(TreeNode*)> OnChange;
     // Runs for each node about to go, children first; references to it must
@@ -98,6 +106,7 @@ private:
     TreeNode root_;
     TreeNode* selected_ = nullptr;
     TreeObserver* observer_ = nullptr;
+    int updateDepth_ = 0;
 };
 
 }  // namespace vrt::cfg

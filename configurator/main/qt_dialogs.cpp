@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 #include "main/qt_text.h"
 
@@ -15,6 +17,17 @@ QWidget* Owner(QWidget* preferred) { return preferred ? preferred : QApplication
 QString Title() { return QCoreApplication::applicationName(); }
 
 }  // namespace
+
+bool InstallQtCatalogue() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return false;
+    auto* translator = new QTranslator(app);
+    if (translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
+}
 
 SaveAnswer QtMainUi::AskSave(std::string_view text) {
     QMessageBox box(QMessageBox::NoIcon, Title(), ToQ(text), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,

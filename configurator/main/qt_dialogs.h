@@ -9,6 +9,11 @@
 
 namespace vrt::cfg {
 
+// Gives the running application Qt's own Russian texts (standard buttons,
+// file and input dialogs) from Qt's catalogue "qtbase_ru". False when the
+// catalogue is not installed; Qt then keeps its English texts.
+bool InstallQtCatalogue();
+
 // Boxes are captioned with the application title, the program's file name
 // without extension.
 class QtMainUi final : public MainUi {

@@ -662,7 +662,11 @@ void TFrmDlgSet::SBtnAboutClick() {
 
 std::string TFrmDlgSet::HelpFilePath() { return ChangeFileExt(ConfigFiles().global, ".HLP"); }
 
-void TFrmDlgSet::SBtnHelpClick() { QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(HelpFilePath()))); }
+void TFrmDlgSet::SBtnHelpClick() {
+    // A missing file is reported as the help viewer would, not by the desktop's launcher.
+    const std::string path = HelpFilePath();
+    if (CheckHelpFile(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(path)));
+}
 
 void TFrmDlgSet::SBtnPSetClick() {
     ReadAllEdits();

@@ -1,5 +1,7 @@
 #include "link/dlgset/link_message.h"
 
+#include <unistd.h>
+
 #include "platform/cp1251.h"
 #include "vrtclnk.h"
 
@@ -31,6 +33,27 @@ std::string ComposeLinkMessage(int32_t port, int32_t textCode, const char* title
     // The box's buffer holds 699 characters; anything longer is cut, not overrun.
     if (body.size() > kMsgBodyMax) body.resize(kMsgBodyMax);
     return body;
+}
+
+std::string LinkButtonText(LinkButton button) {
+    switch (button) {
+        case LinkButton::Yes: return "Да"_cp;
+        case LinkButton::No: return "Нет"_cp;
+        case LinkButton::Cancel: return "Отмена"_cp;
+        case LinkButton::Ok: break;
+    }
+    return "ОК"_cp;
+}
+
+std::string MissingHelpFileMessage(const std::string& path) {
+    return std::string("Не найден файл справки"_cp) + "\n" + cp1251::fromUtf8(path);
+}
+
+bool CheckHelpFile(const std::string& path) {
+    if (::access(path.c_str(), R_OK) == 0) return true;
+    const std::string text = MissingHelpFileMessage(path);
+    ShowLinkMessage(kMsgOk, kIconWarning, -1, kTextNone, nullptr, text.c_str());
+    return false;
 }
 
 int32_t IsAnyPortOpen() {

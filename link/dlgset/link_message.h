@@ -45,6 +45,20 @@ std::string LinkMessageText(int32_t textCode);
 // text + "\n", then the question unchanged. Null title/question count as empty.
 std::string ComposeLinkMessage(int32_t port, int32_t textCode, const char* title, const char* question);
 
+// The box's own button texts. The library may run inside a host's Qt
+// application, whose translators are the host's business, so the texts are
+// set on each button instead of coming from Qt's catalogue.
+enum class LinkButton { Ok, Yes, No, Cancel };
+std::string LinkButtonText(LinkButton button);
+
+// The help viewer's answer to a help file that is not there: one line and
+// the file's path (`path` in the file system's own bytes).
+std::string MissingHelpFileMessage(const std::string& path);
+
+// When the help file `path` is not readable, says so in the library's box
+// and answers false; true when it may be handed to a viewer.
+bool CheckHelpFile(const std::string& path);
+
 // Shows the message modally and answers per MsgAnswer. Without a GUI the box
 // cannot be shown and the answer is kAnswerNo.
 int32_t ShowLinkMessage(int32_t buttons, int32_t icon, int32_t port, int32_t textCode, const char* title,

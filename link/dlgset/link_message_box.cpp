@@ -1,5 +1,8 @@
 // ShowLinkMessage: the modal box itself.
+#include <QAbstractButton>
 #include <QMessageBox>
+
+#include <utility>
 
 #include "link/dlgset/dialog_qt_text.h"
 #include "link/dlgset/link_message.h"
@@ -47,6 +50,14 @@ int32_t ShowLinkMessage(int32_t buttons, int32_t icon, int32_t port, int32_t tex
     if (!gui::EnsureApplication()) return kAnswerNo;
     QMessageBox box(IconOf(icon), ToQ(BuildModuleNames().messageCaption), ToQ(body), ButtonsOf(buttons));
     box.setTextFormat(Qt::PlainText);
+    const std::pair<QMessageBox::StandardButton, LinkButton> texts[] = {
+        {QMessageBox::Ok, LinkButton::Ok},
+        {QMessageBox::Yes, LinkButton::Yes},
+        {QMessageBox::No, LinkButton::No},
+        {QMessageBox::Cancel, LinkButton::Cancel},
+    };
+    for (const auto& [id, text] : texts)
+        if (QAbstractButton* button = box.button(id)) button->setText(ToQ(LinkButtonText(text)));
     return AnswerOf(box.exec());
 }
 

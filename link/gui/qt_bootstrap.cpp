@@ -1,4 +1,5 @@
 #include "gui/qt_bootstrap.h"
+#include "gui/qt_catalogue.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -156,6 +157,7 @@ bool EnsureApplication() {
     // Lives until the process ends: the host may keep using it, and Qt's
     // windows may outlive any one call of the library.
     new QApplication(g_argc, g_argv);
+    LoadQtCatalogue();
     return true;
 }
 

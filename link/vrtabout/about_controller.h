@@ -49,6 +49,15 @@ public:
     // The resize rule for an outer size w × h; false (nothing to apply) while
     // no text line is given.
     bool onResize(int w, int h, AboutLayout& out);
+    // The rule's figures count the single-border frame and the caption bar of
+    // the box's design (client 359 × 244 in a 369 × 271 window). A window
+    // manager's frame differs from one desktop to the next, so the rule is
+    // fed the client size plus those design margins.
+    static constexpr int kDesignFrameWidth = 10;
+    static constexpr int kDesignFrameHeight = 27;
+    bool onClientResize(int clientWidth, int clientHeight, AboutLayout& out) {
+        return onResize(clientWidth + kDesignFrameWidth, clientHeight + kDesignFrameHeight, out);
+    }
     void onTimer();
     void showContactPanel();
     void hideContactPanel();

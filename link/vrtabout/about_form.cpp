@@ -136,15 +136,12 @@ bool TFrmAbout::eventFilter(QObject* watched, QEvent* event) {
 void TFrmAbout::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     AboutLayout l;
-    const QRect outer = frameGeometry();
-    if (!controller_.onResize(outer.width(), outer.height(), l)) return;
+    if (!controller_.onClientResize(width(), height(), l)) return;
     ui_->BevelUser->resize(l.bevelWidth, ui_->BevelUser->height());
     for (QWidget* w : {static_cast<QWidget*>(ui_->STname), static_cast<QWidget*>(ui_->STrem1),
                        static_cast<QWidget*>(ui_->STrem2)})
         w->resize(l.textWidth, w->height());
-    // The rule counts the caption bar into the height; a frameless (offscreen)
-    // window keeps the button's design height.
-    ui_->BtBtnExit->resize(l.exitWidth, std::max(l.exitHeight, ui_->BtBtnExit->height()));
+    ui_->BtBtnExit->resize(l.exitWidth, l.exitHeight);
     render();
 }
 

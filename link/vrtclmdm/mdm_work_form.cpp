@@ -26,6 +26,17 @@ void setColours(QWidget* w, const QColor* background, const QColor& text) {
     w->setPalette(p);
 }
 
+// Only the active and inactive groups: a disabled button keeps the style's
+// grey text and so looks disabled.
+void setLiveTextColour(QWidget* w, const QColor& text) {
+    QPalette p = w->palette();
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+        p.setColor(group, QPalette::WindowText, text);
+        p.setColor(group, QPalette::ButtonText, text);
+    }
+    w->setPalette(p);
+}
+
 }  // namespace
 
 std::unique_ptr<ProgressView> CreateQtProgressView(ProgressController& controller) {
@@ -64,7 +75,7 @@ void TFrmMDMWork::render(const ProgressModel& m) {
 
     ui_->BitBtnBreak->setVisible(m.breakVisible);
     ui_->BitBtnBreak->setEnabled(m.breakEnabled);
-    if (m.breakMaroon) setColours(ui_->BitBtnBreak, nullptr, kMaroon);
+    if (m.breakMaroon) setLiveTextColour(ui_->BitBtnBreak, kMaroon);
     ui_->BitBtnExit->setText(fromCp(m.exitCaption));
     ui_->BitBtnExit->setEnabled(m.exitEnabled);
     ui_->BitBtnExit->setVisible(m.exitVisible);

@@ -10,3 +10,7 @@ vrt_add_test(cfg_tree_focus_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/tree_focus_xtest.cpp
   LIBS vrtcfg_main
   XVFB)
+
+# The window's looks on a real X server (a private Xvfb).
+vrt_add_test(cfg_main_look_xtests SOURCES ${CMAKE_CURRENT_LIST_DIR}/window_look_xtest.cpp
+  LIBS ${VRT_TEST_LIBS} XVFB)

@@ -1,0 +1,153 @@
+// Opening a ".tag" project through the real main window (offscreen): the
+// Open command reads the file, fills the device tree and the window draws
+// it. Projects of 1 000 and 100 000 tags (devices of 500 tags); then Save
+// from the window with 100 000 tags. Prints the best of several runs and
+// the per-tag ratio of the two opens (1.0 is linear).
+#include <QApplication>
+#include <QAction>
+#include <QTreeWidget>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "hardwarerw/message_sink.h"
+#include "hardwarerw/tag_file.h"
+#include "main/main_window.h"
+#include "ui_main_form.h"
+
+namespace {
+
+using namespace vrt::cfg;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kTagsPerDevice = 500;
+
+// The open dialog answers with the project file; nothing else is asked.
+class BenchUi final : public MainUi {
+public:
+    std::string file;
+    SaveAnswer AskSave(std::string_view) override { return SaveAnswer::No; }
+    std::optional<std::string> InputQuery(std::string_view, std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> ChooseTagFileToOpen(const std::string&) override { return file; }
+    std::optional<std::string> ChooseTagFileToSave() override { return std::nullopt; }
+    std::optional<std::string> ChoosePrgFile() override { return std::nullopt; }
+    void ErrorBox(std::string_view text) override {
+        std::fprintf(stderr, "error box: %.*s\n", int(text.size()), text.data());
+        std::exit(1);
+    }
+};
+
+// Message boxes of the file reader would stop the run.
+class QuietSink final : public MessageSink {
+public:
+    void errorBox(std::string_view text, std::string_view) override {
+        std::fprintf(stderr, "error: %.*s\n", int(text.size()), text.data());
+    }
+    void messageBox(std::string_view) override {}
+    void requestQuit() override {}
+};
+
+// Device names of 35 characters, the longest the tree shows in full.
+void writeProject(const std::string& file, int tags) {
+    TVrtNet project;
+    project.ProjectName = "bench";
+    for (int d = 0; d * kTagsPerDevice < tags; ++d) {
+        auto* device = new TDevice;
+        std::string name = "Device " + std::to_string(d) + " ";
+        name.resize(35, 'x');
+        device->Name.assign(name);
+        SetDeviceDefaults(*device);
+        for (int t = 0; t < kTagsPerDevice && d * kTagsPerDevice + t < tags; ++t) {
+            TTagOPC* tag = NewTag();
+            tag->Name.assign("Tag" + std::to_string(t));
+            tag->NumVar = t % 256;
+            tag->VarType = t % 2 ? 'F' : 'L';
+            tag->RW = uint8_t(t % 2);
+            device->AddTag(NewTagCell(tag));
+        }
+        InsertDevice(project.DeviceList(), NewDeviceCell(device));
+    }
+    SaveTagFile(project, file);
+}
+
+struct Run {
+    double open = 1e30;  // seconds, best run
+    double save = 1e30;
+};
+
+// Each run opens the file in a fresh window that is already on screen.
+Run measure(BenchUi& ui, int runs, bool withSave, int expectedTags) {
+    Run best;
+    for (int i = 0; i < runs; ++i) {
+        auto window = std::make_unique<TzMainForm>(ui, nullptr, nullptr, "/opt/vortan/Cfg/VortanOPCCfg");
+        window->resize(949, 588);
+        window->show();
+        QApplication::processEvents();
+
+        auto start = Clock::now();
+        window->Form().FileOpen->trigger();
+        QApplication::processEvents();  // layout and drawing of the filled tree
+        best.open = std::min(best.open, std::chrono::duration<double>(Clock::now() - start).count());
+
+        QTreeWidget* tree = window->Form().TreeView1;
+        int shown = 0;
+        for (int d = 0; d < tree->topLevelItemCount(); ++d) shown += tree->topLevelItem(d)->childCount();
+        if (shown != expectedTags) {
+            std::fprintf(stderr, "tree shows %d tags, expected %d\n", shown, expectedTags);
+            std::exit(1);
+        }
+        if (withSave) {
+            start = Clock::now();
+            window->Form().Save->trigger();
+            best.save = std::min(best.save, std::chrono::duration<double>(Clock::now() - start).count());
+            if (window->Controller().ProjectModified) {
+                std::fprintf(stderr, "save failed\n");
+                std::exit(1);
+            }
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    QuietSink sink;
+    SetMessageSink(&sink);
+
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("bench_main_window_open." + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    BenchUi ui;
+
+    ui.file = (folder / "small.tag").string();
+    writeProject(ui.file, 1000);
+    const Run small = measure(ui, 20, false, 1000);
+
+    ui.file = (folder / "large.tag").string();
+    writeProject(ui.file, 100000);
+    const Run large = measure(ui, 5, true, 100000);
+    std::filesystem::remove_all(folder);
+    SetMessageSink(nullptr);
+
+    const double ratio = (large.open / 100000) / (small.open / 1000);
+    std::printf("%8s %12s %14s\n", "tags", "open ms", "open us/tag");
+    std::printf("%8d %12.2f %14.3f\n", 1000, small.open * 1e3, small.open * 1e6 / 1000);
+    std::printf("%8d %12.2f %14.3f\n", 100000, large.open * 1e3, large.open * 1e6 / 100000);
+    std::printf("per-tag ratio 100000/1000: %.2f (goal <= 1.5)\n", ratio);
+    std::printf("100000 tags: open %.3f s (goal < 0.5 s), save from the window %.3f s (goal < 0.5 s)\n",
+                large.open, large.save);
+    return 0;
+}
