@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <random>
@@ -430,6 +431,26 @@ TEST_F(TagFile, AFileThatCannotBeWrittenRaises) {
     std::filesystem::create_directory(dir.file("folder.tag"));
     EXPECT_THROW(SaveTagFile(project, dir.file("folder.tag")), EIniFileException);
     EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder.tag")));
+
+    // A read-only file (no write bit: refused for root too) stays byte for byte.
+    const std::string old = lines({"[Main]", "FileVersion=0", "ObjectsName=B"});
+    writeFile(file, old);
+    ASSERT_EQ(::chmod(file.c_str(), 0444), 0);
+    try {
+        SaveTagFile(project, file);
+        FAIL() << "no error";
+    } catch (const EIniFileException& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + file);
+    }
+    EXPECT_EQ(readFile(file), old);
+
+    // A link to a file not made yet: the file is made, the link stays.
+    std::filesystem::create_symlink("made.tag", dir.file("link.tag"));
+    SaveTagFile(project, dir.file("link.tag"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.tag")));
+    TVrtNet again;
+    ASSERT_EQ(load(again, dir.file("made.tag")).result, 0);
+    EXPECT_EQ(again.DeviceList().Count(), 1);
 }
 
 // A real-size project: every field survives a save and a load, and saving
