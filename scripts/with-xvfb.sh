@@ -7,7 +7,11 @@ set -euo pipefail
 fifo_dir=$(mktemp -d)
 trap 'rm -rf "$fifo_dir"' EXIT
 mkfifo "$fifo_dir/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$fifo_dir/display" 2>"$fifo_dir/xvfb.log" &
+# VRT_XVFB_RESET=1 keeps the server's default of resetting when its last
+# client leaves, as a desktop's display manager would not, but a bare Xvfb does.
+reset=-noreset
+[ "${VRT_XVFB_RESET:-}" = 1 ] && reset=""
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp $reset 3>"$fifo_dir/display" 2>"$fifo_dir/xvfb.log" &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; rm -rf "$fifo_dir"' EXIT
 

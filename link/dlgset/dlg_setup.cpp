@@ -54,17 +54,26 @@ std::string HostFileName() {
     return slash == std::string::npos ? host : host.substr(slash + 1);
 }
 
-// A modeless statistics window outlives its call; when the host unloads the
-// library, the window (whose code goes with the library) is destroyed first.
-struct ModelessWindowGuard {
-    ~ModelessWindowGuard() {
-        auto* dlg = CurrentDialog();
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!dlg || !app || app->thread() != QThread::currentThread()) return;
-        _FrmDlgSet = nullptr;
-        delete dlg;
-    }
-} modelessWindowGuard;
+// A modeless statistics window outlives its call, but its code goes with the
+// library. When the host unloads the library with dlclose, the unload routine
+// below runs before this library's C++ globals are destroyed, Qt is intact
+// (the library keeps it loaded), and the window is destroyed there. When the
+// process exits, the C++ globals of every library, Qt's among them, are
+// destroyed first: no Qt call is safe any more, and the window is left to
+// the end of the process.
+bool globalsGone = false;
+struct GlobalsSentinel {
+    ~GlobalsSentinel() { globalsGone = true; }
+} globalsSentinel;
+
+__attribute__((destructor)) void DropModelessWindowAtUnload() {
+    if (globalsGone) return;
+    auto* dlg = CurrentDialog();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!dlg || !app || app->thread() != QThread::currentThread()) return;
+    _FrmDlgSet = nullptr;
+    delete dlg;
+}
 
 }  // namespace
 

@@ -59,27 +59,48 @@ bool connectUnix(const std::string& path, bool abstract) {
     return ok;
 }
 
-// Asks libxcb itself (loaded at run time, as Qt's xcb plugin would) whether the
-// X server in DISPLAY accepts us: a refused connection is fatal inside Qt.
-bool x11Usable() {
-    if (env("DISPLAY").empty()) return false;
-    void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
-    if (!xcb) return false;
-    using Connect = void* (*)(const char*, int*);
-    using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-    bool ok = false;
-    if (connect && hasError && disconnect) {
-        void* c = connect(nullptr, nullptr);
-        ok = c && hasError(c) == 0;
-        if (c) disconnect(c);
+// A connection of our own to the X server, held from the display check until
+// Qt has its own: an X server resets when its last client leaves, and Qt's
+// connection made during that reset is refused, which Qt answers by ending
+// the process.
+class XProbe {
+public:
+    // Asks libxcb itself (loaded at run time, as Qt's xcb plugin would)
+    // whether the X server in DISPLAY accepts us; keeps the connection.
+    bool open() {
+        release();
+        if (env("DISPLAY").empty()) return false;
+        lib_ = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!lib_) return false;
+        using Connect = void* (*)(const char*, int*);
+        using HasError = int (*)(void*);
+        auto connect = reinterpret_cast<Connect>(dlsym(lib_, "xcb_connect"));
+        auto hasError = reinterpret_cast<HasError>(dlsym(lib_, "xcb_connection_has_error"));
+        disconnect_ = reinterpret_cast<Disconnect>(dlsym(lib_, "xcb_disconnect"));
+        if (connect && hasError && disconnect_) {
+            connection_ = connect(nullptr, nullptr);
+            if (connection_ && hasError(connection_) == 0) return true;
+        }
+        release();
+        return false;
     }
-    dlclose(xcb);
-    return ok;
-}
+    void release() {
+        if (connection_ && disconnect_) disconnect_(connection_);
+        connection_ = nullptr;
+        disconnect_ = nullptr;
+        if (lib_) dlclose(lib_);
+        lib_ = nullptr;
+    }
+
+private:
+    using Disconnect = void (*)(void*);
+    void* lib_ = nullptr;
+    void* connection_ = nullptr;
+    Disconnect disconnect_ = nullptr;
+};
+
+// Plain data: no destructor runs at exit.
+XProbe g_xProbe;
 
 bool waylandUsable() {
     std::string name = env("WAYLAND_DISPLAY");
@@ -119,7 +140,7 @@ bool pluginUsable(std::string entry) {
     const size_t colon = entry.find(':');
     if (colon != std::string::npos) entry.resize(colon);
     if (entry.empty() || !pluginInstalled(entry)) return false;
-    if (entry == "xcb") return x11Usable();
+    if (entry == "xcb") return g_xProbe.open();
     if (entry.rfind("wayland", 0) == 0) return waylandUsable();
     return true;  // offscreen, minimal, vnc, linuxfb, eglfs...: no server to ask
 }
@@ -136,13 +157,30 @@ bool anyUsable(const std::string& list) {
 
 bool onMainThread() { return ::syscall(SYS_gettid) == ::getpid(); }
 
-}  // namespace
-
-bool DisplayUsable() {
+// The display check; an X connection it made stays open (g_xProbe).
+bool DisplayUsableHeld() {
     const std::string platform = env("QT_QPA_PLATFORM");
     if (!platform.empty()) return anyUsable(platform);
     // Qt's own choice: xcb, with wayland first in a Wayland session.
     return anyUsable(env("XDG_SESSION_TYPE") == "wayland" ? "wayland;xcb" : "xcb");
+}
+
+// The application we create is never destroyed, so Qt must stay loaded when
+// the host unloads this library: unloaded, Qt would tear down its globals
+// under a live application.
+void PinQt() {
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<const void*>(&QApplication::staticMetaObject), &info) == 0 || !info.dli_fname) return;
+    // RTLD_NOLOAD only marks the loaded library; the reference it takes is never dropped.
+    (void)dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+}
+
+}  // namespace
+
+bool DisplayUsable() {
+    const bool usable = DisplayUsableHeld();
+    g_xProbe.release();
+    return usable;
 }
 
 bool EnsureApplication() {
@@ -153,10 +191,15 @@ bool EnsureApplication() {
         if (!qobject_cast<QApplication*>(app)) return false;
         return app->thread() == QThread::currentThread();
     }
-    if (!onMainThread() || !DisplayUsable()) return false;
+    if (!onMainThread() || !DisplayUsableHeld()) {
+        g_xProbe.release();
+        return false;
+    }
     // Lives until the process ends: the host may keep using it, and Qt's
     // windows may outlive any one call of the library.
     new QApplication(g_argc, g_argv);
+    g_xProbe.release();
+    PinQt();
     LoadQtCatalogue();
     return true;
 }

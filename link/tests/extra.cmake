@@ -10,3 +10,18 @@ set_tests_properties(host_settings PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offsc
 # The library exports its C names and nothing else.
 add_test(NAME vrtclnk_exports
   COMMAND ${CMAKE_COMMAND} -DLIB=$<TARGET_FILE:vrtCLNK> -P ${CMAKE_CURRENT_LIST_DIR}/check_exports.cmake)
+
+# A plain-C host that ends with library windows open or closed, with and
+# without dlclose, on a real X server; and the same host started many times
+# in a row against one X server that resets when its last client leaves.
+add_executable(host_window ${CMAKE_CURRENT_LIST_DIR}/host_window.c)
+target_include_directories(host_window PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
+target_link_libraries(host_window PRIVATE ${CMAKE_DL_LIBS} util Threads::Threads)
+add_dependencies(host_window vrtCLNK)
+add_test(NAME host_window_exit COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK>)
+set_tests_properties(host_window_exit PROPERTIES TIMEOUT 180)
+add_test(NAME host_window_exit_offscreen COMMAND host_window $<TARGET_FILE:vrtCLNK>)
+set_tests_properties(host_window_exit_offscreen PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 180)
+add_test(NAME host_window_startups
+  COMMAND ${CMAKE_COMMAND} -E env VRT_XVFB_RESET=1 ${VRT_WITH_XVFB} $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK> startups 300)
+set_tests_properties(host_window_startups PROPERTIES LABELS slow TIMEOUT 600)
