@@ -25,3 +25,12 @@ set_tests_properties(host_window_exit_offscreen PROPERTIES ENVIRONMENT "QT_QPA_P
 add_test(NAME host_window_startups
   COMMAND ${CMAKE_COMMAND} -E env VRT_XVFB_RESET=1 ${VRT_WITH_XVFB} $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK> startups 300)
 set_tests_properties(host_window_startups PROPERTIES LABELS slow TIMEOUT 600)
+
+# A plain-C host on pseudo-terminals: every baud rate opens and reads back; a
+# device that hangs up ends a read at once without spinning.
+add_executable(host_serial ${CMAKE_CURRENT_LIST_DIR}/host_serial.c)
+target_include_directories(host_serial PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
+target_link_libraries(host_serial PRIVATE ${CMAKE_DL_LIBS} util Threads::Threads)
+add_dependencies(host_serial vrtCLNK)
+add_test(NAME host_serial COMMAND host_serial $<TARGET_FILE:vrtCLNK>)
+set_tests_properties(host_serial PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
