@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libmodbus-dev
   clang libclang-rt-14-dev
-  xvfb xauth
+  xvfb xauth libglib2.0-dev
   qt6-translations-l10n
 )
 
