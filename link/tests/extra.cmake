@@ -34,3 +34,16 @@ target_link_libraries(host_serial PRIVATE ${CMAKE_DL_LIBS} util Threads::Threads
 add_dependencies(host_serial vrtCLNK)
 add_test(NAME host_serial COMMAND host_serial $<TARGET_FILE:vrtCLNK>)
 set_tests_properties(host_serial PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+
+# A plain-C GLib host: its own g_main_loop_run keeps the library's modeless
+# statistics window refreshing, as a Windows host's message loop would.
+find_package(PkgConfig REQUIRED)
+pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
+add_library(window_probe MODULE ${CMAKE_CURRENT_LIST_DIR}/window_probe.cpp)
+target_link_libraries(window_probe PRIVATE Qt6::Widgets)
+add_executable(host_glib ${CMAKE_CURRENT_LIST_DIR}/host_glib.c)
+target_include_directories(host_glib PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
+target_link_libraries(host_glib PRIVATE ${CMAKE_DL_LIBS} PkgConfig::GLIB)
+add_dependencies(host_glib vrtCLNK window_probe)
+add_test(NAME host_glib COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_glib> $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:window_probe>)
+set_tests_properties(host_glib PROPERTIES TIMEOUT 60)
