@@ -21,11 +21,12 @@ const QColor kToolBarColour(212, 208, 200);
 
 void FillItems(QComboBox* box, const std::vector<std::string>& items) {
     QSignalBlocker block(box);
-    // Sized from its items, so no layout squeezes a list below its longest one.
-    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     box->clear();
     for (const std::string& item : items) box->addItem(ToQ(item));
     box->setCurrentIndex(-1);
+    // No layout may squeeze a list below its longest item.
+    box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    box->setMinimumWidth(box->sizeHint().width());
 }
 
 void Paint(QWidget* widget, const QColor& colour) {
@@ -116,8 +117,6 @@ void TzMainForm::setUpWidgets() {
     f.TreeView1->header()->setStretchLastSection(false);
     f.TreeView1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     f.TreeView1->setTextElideMode(Qt::ElideNone);
-    f.Splitter1->setSizes({361, 949 - 361 - 3});
-    f.Splitter1->setStretchFactor(1, 1);
 
     FillItems(f.PortCBox, PortItems());
     FillItems(f.SpeedCBox, SpeedItems());
@@ -133,6 +132,10 @@ void TzMainForm::setUpWidgets() {
     // The ".tag" file would split a device name at ',' and a tag name at '='.
     f._Name->setValidator(new QRegularExpressionValidator(QRegularExpression("[^,]*"), f._Name));
     f._TagName->setValidator(new QRegularExpressionValidator(QRegularExpression("[^=]*"), f._TagName));
+
+    // After the lists, whose widths set the pages' minimum.
+    f.Splitter1->setSizes({361, 949 - 361 - 3});
+    f.Splitter1->setStretchFactor(1, 1);
 
     QStringList log;
     for (const std::string& line : controller_.LogLines()) log << ToQ(line);

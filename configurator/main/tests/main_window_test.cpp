@@ -146,6 +146,31 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     EXPECT_TRUE(f->TelNumEdit->isEnabled() && f->_NumDial->isEnabled() && f->TelNumLabel->isEnabled());
 }
 
+TEST_F(Form, OpeningAgainReplacesTheWholeTree) {
+    open("[Main]\r\nFileVersion=0\r\nObjectsName=A,B\r\n[A.Переменные]\r\nT1=5,L,R\r\nT2=7,F,RW\r\n"
+         "[B.Переменные]\r\nU1=1,L,R\r\n"_cp);
+    ASSERT_EQ(f->TreeView1->topLevelItemCount(), 2);
+    clickTree(item(1, 0));
+    open("[Main]\r\nFileVersion=0\r\nObjectsName=C\r\n[C.Переменные]\r\nV1=2,L,RW\r\nV2=3,L,R\r\nV3=4,F,R\r\n"_cp);
+    ASSERT_EQ(f->TreeView1->topLevelItemCount(), 1);
+    EXPECT_EQ(item(0)->text(0).left(1), "C");
+    ASSERT_EQ(item(0)->childCount(), 3);
+    for (int t = 0; t < 3; ++t) {
+        const TreeNode* node = c->Tree().Top(0)->Child(t);
+        EXPECT_EQ(window->ItemOf(node), item(0, t));
+        EXPECT_EQ(item(0, t)->text(0), ToQ(node->Text()));
+    }
+    EXPECT_EQ(f->TreeView1->currentItem(), nullptr);
+    EXPECT_TRUE(f->TreeView1->updatesEnabled());
+    // The new items are the tree's own: clicking one selects its tag.
+    clickTree(item(0, 2));
+    EXPECT_EQ(f->_TagName->text(), "V3");
+    ui.inputs.push_back(std::string("D"));
+    f->AddDevice->trigger();  // after the batch, nodes go straight to the widget
+    ASSERT_EQ(f->TreeView1->topLevelItemCount(), 2);
+    EXPECT_EQ(item(1)->text(0).left(1), "D");
+}
+
 TEST_F(Form, KeysInTheTagNameWriteBack) {
     open("[Main]\r\nFileVersion=0\r\nObjectsName=A\r\n[A.Переменные]\r\nT1=5,L,R\r\n"_cp);
     clickTree(item(0, 0));

@@ -13,6 +13,8 @@ struct Recorder : TreeObserver {
     void NodeChanged(TreeNode* n) override { events.push_back("change " + n->Text()); }
     void NodeExpanded(TreeNode* n) override { events.push_back("expand " + n->Text()); }
     void SelectionMoved(TreeNode* n) override { events.push_back("select " + (n ? n->Text() : "-")); }
+    void UpdatesBegun() override { events.push_back("begin"); }
+    void UpdatesEnded() override { events.push_back("end"); }
 };
 
 struct Tree : ::testing::Test {
@@ -71,6 +73,17 @@ TEST_F(Tree, DeletionTellsEveryNodeChildrenFirst) {
     EXPECT_EQ(rec.events, (std::vector<std::string>{"select a1", "remove A", "select B"}));
     EXPECT_EQ(changes.back(), "B");
     EXPECT_FALSE(tree.Contains(a));
+}
+
+TEST_F(Tree, OnlyTheOutermostUpdateBracketReachesTheObserver) {
+    tree.EndUpdate();  // unpaired: ignored
+    tree.BeginUpdate();
+    tree.BeginUpdate();
+    tree.Add(nullptr, "D", nullptr, 0, 0);
+    tree.EndUpdate();
+    tree.EndUpdate();
+    tree.EndUpdate();
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"begin", "add D", "end"}));
 }
 
 TEST_F(Tree, ClearDropsTheSelection) {

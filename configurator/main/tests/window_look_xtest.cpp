@@ -108,13 +108,9 @@ TEST_F(Look, LongDeviceNamesAreShownWholeAndTheTreeScrollsSideways) {
     EXPECT_GT(tree->horizontalScrollBar()->maximum(), 0);
 }
 
-TEST_F(Look, EveryListShowsItsLongestItem) {
-    open("[Main]\r\nFileVersion=0\r\nObjectsName=A\r\n"_cp);
-    f->TreeView1->setCurrentItem(f->TreeView1->topLevelItem(0));
-    QApplication::processEvents();
-    ASSERT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
-    Keep(window->grab().toImage(), "device_page");
-    for (QComboBox* box : window->findChildren<QComboBox*>()) {
+// Each list's text area is at least as wide as its longest item.
+void ExpectListsShowTheirItems(QWidget& window, const char* when) {
+    for (QComboBox* box : window.findChildren<QComboBox*>()) {
         int widest = 0;
         for (int i = 0; i < box->count(); ++i)
             widest = std::max(widest, box->fontMetrics().horizontalAdvance(box->itemText(i)));
@@ -122,8 +118,24 @@ TEST_F(Look, EveryListShowsItsLongestItem) {
         QStyleOptionComboBox opt;
         opt.initFrom(box);
         const QRect text = box->style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, box);
-        EXPECT_GE(text.width(), widest) << box->objectName().toStdString();
+        EXPECT_GE(text.width(), widest) << box->objectName().toStdString() << " " << when;
     }
+}
+
+TEST_F(Look, EveryListShowsItsLongestItem) {
+    open("[Main]\r\nFileVersion=0\r\nObjectsName=A\r\n"_cp);
+    f->TreeView1->setCurrentItem(f->TreeView1->topLevelItem(0));
+    QApplication::processEvents();
+    ASSERT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
+    Keep(window->grab().toImage(), "device_page");
+    ExpectListsShowTheirItems(*window, "at the design size");
+    // The wider lists still leave the tree its panel width.
+    EXPECT_EQ(f->Splitter1->sizes().value(0), 361);
+    // However narrow the user makes the window.
+    window->resize(window->minimumSizeHint());
+    QApplication::processEvents();
+    Keep(window->grab().toImage(), "device_page_narrow");
+    ExpectListsShowTheirItems(*window, "at the smallest size");
 }
 
 TEST_F(Look, QtsOwnTextsAreRussian) {

@@ -4,11 +4,15 @@
 #include <string>
 
 #include <QAbstractButton>
+#include <QCoreApplication>
+#include <QMessageBox>
+#include <QStringList>
 
 #include "dialog_test_helpers.h"
 #include "link/dlgset/link_message.h"
 #include "link/dlgset/module_names.h"
 #include "link/vrtcltrn/port_table.h"
+#include "platform/tests/temp_dir.h"
 #include "platform/cp1251.h"
 #include "testing/pty_pair.h"
 #include "vrtclnk.h"
@@ -90,6 +94,55 @@ TEST(LinkMessageBox, CaptionNamesTheHost) {
     ShowLinkMessage(kMsgOk, kIconNone, -1, kTextNone, "t", nullptr);
     EXPECT_EQ(Utf8(BuildModuleNames().messageCaption), caption);
     EXPECT_EQ(0u, caption.find("vrtCLink: "));
+}
+
+TEST(LinkMessageBox, ButtonsReadRussianWithoutTouchingTheApplicationsTranslators) {
+    ASSERT_TRUE(th::EnsureTestApp());
+    const QString hostCancel = QCoreApplication::translate("QPlatformTheme", "Cancel");
+    QStringList seen;
+    th::WhenModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box) return;
+        for (QAbstractButton* b : box->buttons()) seen << b->text();
+        box->close();
+    });
+    ShowLinkMessage(kMsgYesNoCancel, kIconQuestion, -1, kTextNone, "t", nullptr);
+    seen.sort();
+    EXPECT_EQ(seen, QStringList({"Да", "Нет", "Отмена"}));
+
+    seen.clear();
+    th::WhenModal([&](QWidget* w) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (!box) return;
+        for (QAbstractButton* b : box->buttons()) seen << b->text();
+        box->button(QMessageBox::Ok)->click();
+    });
+    EXPECT_EQ(kAnswerYes, ShowLinkMessage(kMsgOk, kIconNone, -1, kTextNone, "t", nullptr));
+    EXPECT_EQ(seen, QStringList({"ОК"}));
+    EXPECT_EQ(hostCancel, QCoreApplication::translate("QPlatformTheme", "Cancel"));
+}
+
+TEST(LinkMessageBox, MissingHelpFileIsReportedWithItsPath) {
+    ASSERT_TRUE(th::EnsureTestApp());
+    vrt::test::TempDir dir("help");
+    const std::string missing = dir.file("vrtCLNK.HLP");
+    std::string seen;
+    int boxes = 0;
+    th::WhenModal([&](QWidget* w) {
+        if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            ++boxes;
+            seen = box->text().toStdString();
+            box->close();
+        }
+    });
+    EXPECT_FALSE(CheckHelpFile(missing));
+    EXPECT_EQ(1, boxes);
+    EXPECT_EQ("Не найден файл справки\n" + missing, seen);
+
+    th::CancelWatchers();
+    vrt::test::writeFile(missing, "help");
+    EXPECT_TRUE(CheckHelpFile(missing));  // handed to the viewer, no box
+    EXPECT_EQ(1, boxes);
 }
 
 TEST(AnyPortOpen, FollowsTheFourPorts) {

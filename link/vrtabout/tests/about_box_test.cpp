@@ -8,6 +8,7 @@
 #include <QResizeEvent>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -88,6 +89,26 @@ TEST_F(AboutBox, TextsAreCopiedNotReferenced) {
     });
     _vrt_about(nullptr, version.c_str(), nullptr, nullptr);
     EXPECT_EQ(after, "first");
+}
+
+TEST_F(AboutBox, FrameExitButtonAndLinesHaveEqualMarginsFromTheClientArea) {
+    QRect bevel, name, exit;
+    int clientWidth = 0;
+    whileShown([&] {
+        clientWidth = box()->width();
+        bevel = box()->findChild<QWidget*>("BevelUser")->geometry();
+        name = box()->findChild<QWidget*>("STname")->geometry();
+        exit = box()->findChild<QWidget*>("BtBtnExit")->geometry();
+    });
+    _vrt_about("p", "1.0", "d", "a");
+    EXPECT_EQ(clientWidth, 359);
+    EXPECT_EQ(bevel.width(), 345);
+    EXPECT_EQ(name.width(), 331);
+    EXPECT_EQ(exit.width(), 345);
+    EXPECT_EQ(exit.height(), 25);
+    // The frame and the button stand as far from the right edge as from the left.
+    EXPECT_LE(std::abs((clientWidth - bevel.right() - 1) - bevel.left()), 2);
+    EXPECT_LE(std::abs((clientWidth - exit.right() - 1) - exit.left()), 2);
 }
 
 TEST_F(AboutBox, HandOverIsShownAndClearedOnClose) {

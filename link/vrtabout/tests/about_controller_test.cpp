@@ -72,6 +72,19 @@ TEST(AboutLayoutRule, AppliesOnlyWhileTextsAreGiven) {
     EXPECT_EQ(l.exitHeight, 34);
 }
 
+TEST(AboutLayoutRule, ClientSizeOfTheDesignGivesTheDesignWidths) {
+    // The box's fixed client area, whatever frame the window manager draws.
+    // The frame and the exit button come out at their design sizes; the
+    // rule gives the text lines 2 pixels more than their design 329.
+    AboutLayout l;
+    AboutController some = started({.version = std::string("v")});
+    ASSERT_TRUE(some.onClientResize(359, 244, l));
+    EXPECT_EQ(l.bevelWidth, 345);
+    EXPECT_EQ(l.textWidth, 331);
+    EXPECT_EQ(l.exitWidth, 345);
+    EXPECT_EQ(l.exitHeight, 25);
+}
+
 TEST(AboutTimer, InfoSignBlinksAndLogosSwapEverySecondTick) {
     AboutController c = started({});
     std::vector<std::pair<bool, bool>> seen;
