@@ -20,8 +20,6 @@
 
 #include "platform/clock.h"
 
-#include "platform/clock.h"
-
 namespace vrt::platform::serial {
 namespace {
 
@@ -112,22 +110,6 @@ size_t takeQueued(Handle h, uint8_t* buf, size_t size, size_t& got) {
             break;
     }
     return got;
-}
-
-// The RTS calls kept for tests, a ring of plain data like the slots.
-constexpr size_t kRtsLogSize = 4096;
-struct RtsLog {
-    bool recording = false;
-    size_t count = 0;  // calls kept since recording started, may exceed the ring
-    RtsSwitch entries[kRtsLogSize];
-};
-RtsLog g_rtsLog;
-static_assert(std::is_trivially_destructible_v<RtsLog>);
-
-void noteRts(Handle h, bool on) {
-    std::lock_guard lock(g_mutex);
-    if (!g_rtsLog.recording) return;
-    g_rtsLog.entries[g_rtsLog.count++ % kRtsLogSize] = {h, on, platform::tickMs()};
 }
 
 // The RTS calls kept for tests, a ring of plain data like the slots.
@@ -438,7 +420,6 @@ bool drain(Handle h, uint32_t limitMs) {
 bool setRts(Handle h, bool on) {
     if (!update(h, [&](DeviceState& st) { st.rts = on; })) return false;
     noteRts(h, on);
-    noteRts(h, on);
     switchLine(h, TIOCM_RTS, on);
     return true;
 }
@@ -466,21 +447,6 @@ bool setEventMask(Handle h, uint32_t mask) {
 uint32_t eventMask(Handle h) {
     DeviceState st;
     return lookup(h, &st) ? st.mask : 0;
-}
-
-void recordRtsForTesting(bool on) {
-    std::lock_guard lock(g_mutex);
-    g_rtsLog.recording = on;
-    g_rtsLog.count = 0;
-}
-
-std::vector<RtsSwitch> rtsSwitchesForTesting() {
-    std::lock_guard lock(g_mutex);
-    const size_t kept = std::min(g_rtsLog.count, kRtsLogSize);
-    std::vector<RtsSwitch> out;
-    out.reserve(kept);
-    for (size_t i = g_rtsLog.count - kept; i < g_rtsLog.count; ++i) out.push_back(g_rtsLog.entries[i % kRtsLogSize]);
-    return out;
 }
 
 void recordRtsForTesting(bool on) {
