@@ -25,7 +25,7 @@
 #include "ui_main_form.h"
 
 extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions() {
-    return "leak:libfontconfig.so\nleak:libxcb\nleak:libX11\n";
+    return "leak:libfontconfig.so\nleak:libdbus-1.so\nleak:libxcb\nleak:libX11\n";
 }
 
 namespace vrt::cfg::test {
