@@ -83,18 +83,40 @@ void pumpFor(uint32_t ms) {
     }
 }
 
+// Whether the running function has ended, a host's abort included.
+bool ended(ModemState& st) {
+    MdmHostAbort(st);
+    return st.finished != 0;
+}
+
+// An aborted modem may still be dialling or online, and with DTR ignored
+// (AT&D0 among the default lines) closing the port does not stop it: a modem
+// that answered gets the stop lines, as after a failed dial. The function
+// stays aborted; another abort during them cuts them short.
+void stopAfterAbort(ModemState& st, bool dialAttempted, char* line, int32_t* lineLength) {
+    const bool flagged = st.port->abortRequested();
+    st.port->clearAbort();
+    st.finished = 0;
+    if (dialAttempted) WaitPumping(st, 200);
+    if (!ended(st)) MdmRunCommands(st, kGroupStop, line, lineLength, kAnswerCapacity);
+    st.finished = 1;
+    st.result = kErrAborted;
+    st.finalResult = kErrAborted;
+    if (flagged && !st.port->abortRequested()) st.port->requestAbort();
+}
+
 void runLinkDialogue(ModemState& st, bool& outcomeSet, int32_t& outcome) {
     char line[kAnswerCapacity + 1] = {};
     int32_t lineLength = 0;
     st.commandsSent = 0;
     st.answersRecognised = 0;
-    if (!st.finished) MdmRunCommands(st, kGroupStop, line, &lineLength, kAnswerCapacity);
-    if (!st.finished) MdmRunCommands(st, kGroupPrepare, line, &lineLength, kAnswerCapacity);
+    if (!ended(st)) MdmRunCommands(st, kGroupStop, line, &lineLength, kAnswerCapacity);
+    if (!ended(st)) MdmRunCommands(st, kGroupPrepare, line, &lineLength, kAnswerCapacity);
 
     const char* message = nullptr;
     bool dialAttempted = false;
     bool connected = false;
-    if (!st.finished) {
+    if (!ended(st)) {
         if (st.commandsSent >= 2 && st.answersRecognised == 0) {
             outcomeSet = true;
             outcome = kErrModemNotFound;
@@ -102,7 +124,8 @@ void runLinkDialogue(ModemState& st, bool& outcomeSet, int32_t& outcome) {
         } else if (st.phonePresent) {
             dialAttempted = true;
             const int32_t sent = MdmRunCommands(st, kGroupDial, line, &lineLength, kAnswerCapacity);
-            connected = sent != 0 && std::strstr(line, "CONNECT") != nullptr;
+            // An abort during the wait makes whatever was read no connection.
+            connected = sent != 0 && !ended(st) && std::strstr(line, "CONNECT") != nullptr;
         } else {
             outcomeSet = true;
             outcome = kErrModemParams;
@@ -121,7 +144,9 @@ void runLinkDialogue(ModemState& st, bool& outcomeSet, int32_t& outcome) {
         st.connected = 0;
         if (st.form) st.form->showOutcome(false);
         // A modem that answered is left stopped.
-        if (st.answersRecognised > 0) {
+        if (st.answersRecognised > 0 && st.finished) {
+            stopAfterAbort(st, dialAttempted, line, &lineLength);
+        } else if (st.answersRecognised > 0) {
             if (dialAttempted) WaitPumping(st, 200);
             MdmRunCommands(st, kGroupStop, line, &lineLength, kAnswerCapacity);
         }
@@ -150,6 +175,17 @@ void runLinkDialogue(ModemState& st, bool& outcomeSet, int32_t& outcome) {
     pump();
 }
 
+// A host's abort after the connection was made (during the pause or the
+// window's countdown) still fails the call: the modem is brought back from
+// the line.
+void hangUpAfterHostAbort(ModemState& st) {
+    if (!MdmHostAbort(st) || !st.connected) return;
+    st.connected = 0;
+    char line[kAnswerCapacity + 1] = {};
+    int32_t lineLength = 0;
+    stopAfterAbort(st, false, line, &lineLength);
+}
+
 // Function 1: prepare, dial and wait for the connection.
 // Returns false when the call must end at once with `early`.
 bool runLinkFunction(ModemState& st, int32_t& early) {
@@ -163,6 +199,7 @@ bool runLinkFunction(ModemState& st, int32_t& early) {
     st.finished = 0;
     std::snprintf(st.title, sizeof st.title, "[COM%i] Установка связи"_cp, int(st.portIndex + 1));
     st.active = 1;
+    st.hostAbort = false;
     // An abort request left from an earlier operation must not cut this dial short.
     st.port->clearAbort();
 
@@ -188,6 +225,7 @@ bool runLinkFunction(ModemState& st, int32_t& early) {
         MdmExecute(st);
         st.stage = 2;
         MdmExecute(st);
+        hangUpAfterHostAbort(st);
         return true;
     }
 
@@ -204,6 +242,7 @@ bool runLinkFunction(ModemState& st, int32_t& early) {
         MdmFormRefresh(st);
         platform::sleepMs(10);
     }
+    hangUpAfterHostAbort(st);
     return true;
 }
 
@@ -375,19 +414,20 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
                           static_cast<unsigned long>(kHeaderPauseMs));
             MdmFormRefresh(st);
             platform::sleepMs(kHeaderPauseMs);
+            MdmHostAbort(st);
         }
         std::snprintf(st.statusLine, sizeof st.statusLine, " %s", header);
         MdmFormRefresh(st);
 
         char field[sizeof st.commandBuffer] = {};
-        for (int32_t index = 0; !st.finished; ++index) {
+        for (int32_t index = 0; !ended(st); ++index) {
             if (!SplitField(index, text, field, sizeof field)) break;
             const int32_t length = MdmBuildCommand(field, st.commandBuffer, kCommandCapacity, true);
             if (length == 0) continue;
             std::snprintf(st.statusLine, sizeof st.statusLine, " %s [%s] ...", header, field);
             MdmFormRefresh(st);
             pump();
-            if (st.finished) break;
+            if (ended(st)) break;
 
             answerLine[0] = '\0';
             sentAny = 1;
@@ -412,7 +452,7 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
             MdmFormRefresh(st);
         }
         MdmFormRefresh(st);
-        if (st.finished || group == kGroupDial) break;
+        if (ended(st) || group == kGroupDial) break;
     }
 
     if (out && capacity >= 0) {
@@ -459,13 +499,13 @@ int32_t MdmTransact(ModemState& st, const char* command, int32_t length, uint32_
                     int32_t capacity, int32_t* answerLength) {
     if (answerLength) *answerLength = 0;
     pump();
-    if (st.finished) return 0;
+    if (ended(st)) return 0;
     MdmFormRefresh(st);
     pump();
-    if (st.finished) return 0;
+    if (ended(st)) return 0;
     if (!MdmSend(st, command, length)) return 0;
     pump();
-    if (st.finished || !answer) return 0;
+    if (ended(st) || !answer) return 0;
     const int32_t got = MdmReceive(st, waitMs, answer, capacity, answerLength);
     MdmFormRefresh(st);
     pump();
@@ -499,7 +539,7 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
     // The answer is complete once two polls in a row see the same queue.
     while (!st.port->abortRequested()) {
         WaitPumping(st, step);
-        if (st.finished) break;
+        if (ended(st)) break;
         uint32_t count = 0;
         if (st.port->inputCount(count) && count != 0) {
             if (count == last) break;
@@ -512,7 +552,7 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
     WaitPumping(st, step);
     // After an abort the answer no longer matters; a read would only hold the
     // caller for the port's whole read time-out without pumping.
-    if (st.finished) return 0;
+    if (ended(st)) return 0;
     uint8_t in[kAnswerCapacity] = {};
     size_t got = 0;
     if (!st.port->isOpen() || !st.port->read(in, sizeof in, got) || got == 0) return 0;
@@ -554,7 +594,7 @@ void WaitPumping(ModemState& st, uint32_t ms) {
     const uint32_t start = platform::tickMs();
     for (;;) {
         pump();
-        if (st.finished) return;
+        if (ended(st)) return;
         const uint32_t elapsed = platform::tickMs() - start;
         if (elapsed >= ms) return;
         platform::sleepMs(std::min(ms - elapsed, kWaitSliceMs));
@@ -568,6 +608,18 @@ void MdmAbort(ModemState& st) {
     st.result = kErrAborted;
     st.finished = 1;
     pump();
+}
+
+bool MdmHostAbort(ModemState& st) {
+    // The window's break sets the flag as well, after ending the function itself.
+    if (st.functionNo == 1 && st.port && st.port->abortRequested() &&
+        !(st.finished && st.finalResult == kErrAborted)) {
+        st.hostAbort = true;
+        st.finalResult = kErrAborted;
+        st.result = kErrAborted;
+        st.finished = 1;
+    }
+    return st.hostAbort;
 }
 
 void MdmSessionReset(ModemState& st) {

@@ -46,6 +46,9 @@ int32_t MdmLastAnswerLine(const char* answer, char* out, int32_t capacity);
 const char* MdmAnswerText(const char* line);
 void WaitPumping(ModemState& st, uint32_t ms);
 void MdmAbort(ModemState& st);
+// True once the host has asked the running function 1 to stop through the
+// port's abort flag; the first time it ends the function with -51.
+bool MdmHostAbort(ModemState& st);
 void MdmSessionReset(ModemState& st);
 void MdmFormRefresh(ModemState& st);
 void MdmCloseForm(ModemState& st);

@@ -62,6 +62,8 @@ struct ModemState {
     ModemPort* port = nullptr;
     // A function runs on this state: a nested call must not reset it.
     bool running = false;
+    // The host ended the running function 1 through the port's abort flag.
+    bool hostAbort = false;
 };
 
 }  // namespace vrt::link

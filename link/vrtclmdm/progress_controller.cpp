@@ -113,7 +113,7 @@ void ProgressController::onActivate() {
     while (state_.finished) {
         pump();
         refresh();
-        if (state_.closeNow || state_.finalResult == kErrAborted) break;
+        if (state_.closeNow || state_.finalResult == kErrAborted || MdmHostAbort(state_)) break;
         platform::sleepMs(10);
     }
     refresh();
@@ -122,6 +122,11 @@ void ProgressController::onActivate() {
     render();
     g_inActivate = false;
     pump();
+    // A host that aborted is waiting for its call, not looking at the window.
+    if (MdmHostAbort(state_)) {
+        state_.closeNow = 1;
+        close();
+    }
 }
 
 void ProgressController::onTimer() {

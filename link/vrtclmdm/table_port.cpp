@@ -61,7 +61,9 @@ uint32_t TablePort::baud() {
 }
 
 bool TablePort::abortRequested() {
-    return index_ >= 0 && index_ < VRT_PORT_COUNT && PortTable[index_].abortEvent != 0;
+    // Hosts may set the flag from another thread: read it afresh every time.
+    return index_ >= 0 && index_ < VRT_PORT_COUNT &&
+           *static_cast<volatile const int32_t*>(&PortTable[index_].abortEvent) != 0;
 }
 
 void TablePort::requestAbort() { _vrtCL_fComSetEvent(index_, 1); }

@@ -96,7 +96,7 @@ TEST_F(MdmWorkFormTest, EscAbortsTheRunningDialogue) {
     });
     EXPECT_EQ(work(1), kErrAborted);
     EXPECT_TRUE(sentEsc);
-    EXPECT_EQ(sent().size(), 3u);
+    EXPECT_EQ(sent().size(), 3u + 4u);  // the answered modem got the four stop commands
     EXPECT_TRUE(port.abortFlag);
     EXPECT_EQ(openWindow(), nullptr);
 }
@@ -127,7 +127,7 @@ TEST_F(MdmWorkFormTest, BreakThenExitButtons) {
     EXPECT_EQ(work(1), kErrAborted);
     EXPECT_TRUE(pressedExit);
     EXPECT_EQ(statusAfterBreak, utf(" Установка связи прервана!"_cp));
-    EXPECT_EQ(sent().size(), 2u);
+    EXPECT_EQ(sent().size(), 2u + 4u);  // the answered modem got the four stop commands
 }
 
 }  // namespace

@@ -13,6 +13,15 @@ using namespace vrt::literals;
 namespace vrt::link::test {
 namespace {
 
+using Strings = std::vector<std::string>;
+// What an aborted function sends after its last command when the modem had
+// answered: the stop lines once more.
+const Strings kStopLines = {"+++\r", "+++ATZ0\r", "ATZ0\r", "ATE0\r"};
+
+Strings lastOf(const Strings& all, size_t n) {
+    return all.size() < n ? all : Strings(all.end() - std::ptrdiff_t(n), all.end());
+}
+
 TEST_F(ModemTest, SuccessShowsOkAndClosesItselfAfterThreeSeconds) {
     EXPECT_EQ(work(1), 0);
     ASSERT_EQ(viewsMade, 1);
@@ -74,7 +83,9 @@ TEST_F(ModemTest, BreakDuringStopLinesAbortsAndWaitsForExit) {
         if (lastView && !lastView->onTick) lastView->onTick = onTick;
     };
     EXPECT_EQ(work(1), kErrAborted);
-    EXPECT_EQ(sent().size(), 3u);  // nothing more after the break
+    // No command of the dialogue after the break; the answered modem is stopped.
+    EXPECT_EQ(sent().size(), 3u + kStopLines.size());
+    EXPECT_EQ(lastOf(sent(), kStopLines.size()), kStopLines);
     EXPECT_TRUE(port.abortFlag);   // the break sets the port's abort flag
     EXPECT_EQ(ticksWaiting, 6);
     EXPECT_TRUE(exitShown);
@@ -93,7 +104,10 @@ TEST_F(ModemTest, BreakDuringDialReportsFailedConnection) {
         if (lastView && !lastView->onTick) lastView->onTick = [](FakeView& v) { v.controller.onExit(); };
     };
     EXPECT_EQ(work(1), kErrAborted);
-    EXPECT_EQ(sent(), DefaultDialogue());
+    // The modem may be dialling still: it gets the stop lines.
+    Strings expected = DefaultDialogue();
+    expected.insert(expected.end(), kStopLines.begin(), kStopLines.end());
+    EXPECT_EQ(sent(), expected);
     EXPECT_STREQ(state().statusLine, " Не удалось установить связь!"_cp);
 }
 
@@ -102,7 +116,8 @@ TEST_F(ModemTest, ClosingTheWindowMidDialogueAborts) {
         if (p.sent.size() == 5) lastView->closeWindow();
     };
     EXPECT_EQ(work(1), kErrAborted);
-    EXPECT_EQ(sent().size(), 5u);
+    EXPECT_EQ(sent().size(), 5u + kStopLines.size());
+    EXPECT_EQ(lastOf(sent(), kStopLines.size()), kStopLines);
     EXPECT_TRUE(port.abortFlag);
 }
 
@@ -111,7 +126,7 @@ TEST_F(ModemTest, ExitBeforeTheEndAbortsWithoutThePortsAbortFlag) {
         if (p.sent.size() == 2) lastView->controller.onExit();
     };
     EXPECT_EQ(work(1), kErrAborted);
-    EXPECT_EQ(sent().size(), 2u);
+    EXPECT_EQ(sent().size(), 2u + kStopLines.size());
     EXPECT_FALSE(port.abortFlag);
 }
 
