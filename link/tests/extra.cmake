@@ -50,3 +50,6 @@ target_link_libraries(host_glib PRIVATE ${CMAKE_DL_LIBS} PkgConfig::GLIB)
 add_dependencies(host_glib vrtCLNK window_probe)
 add_test(NAME host_glib COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_glib> $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:window_probe>)
 set_tests_properties(host_glib PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 60)
+add_test(NAME host_window_no_display
+  COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/host_window_no_display.sh $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK>)
+set_tests_properties(host_window_no_display PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 120)
