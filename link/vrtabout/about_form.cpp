@@ -1,7 +1,6 @@
 #include "vrtabout/about_form.h"
 
 #include <QCloseEvent>
-#include <algorithm>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
