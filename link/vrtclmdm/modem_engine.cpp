@@ -98,7 +98,9 @@ void stopAfterAbort(ModemState& st, bool dialAttempted, char* line, int32_t* lin
     st.port->clearAbort();
     st.finished = 0;
     if (dialAttempted) WaitPumping(st, 200);
+    st.stopping = true;
     if (!ended(st)) MdmRunCommands(st, kGroupStop, line, lineLength, kAnswerCapacity);
+    st.stopping = false;
     st.finished = 1;
     st.result = kErrAborted;
     st.finalResult = kErrAborted;
@@ -554,8 +556,16 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
     // caller for the port's whole read time-out without pumping.
     if (ended(st)) return 0;
     uint8_t in[kAnswerCapacity] = {};
+    size_t want = sizeof in;
+    if (st.stopping) {
+        // A host that aborted waits for its call: take the answer that has
+        // come, without the read's time-outs.
+        uint32_t count = 0;
+        if (!st.port->inputCount(count) || count == 0) return 0;
+        want = std::min<size_t>(count, sizeof in);
+    }
     size_t got = 0;
-    if (!st.port->isOpen() || !st.port->read(in, sizeof in, got) || got == 0) return 0;
+    if (!st.port->isOpen() || !st.port->read(in, want, got) || got == 0) return 0;
     const size_t n = std::min(got, size_t(capacity));
     std::memcpy(buffer, in, n);
     if (received) *received = int32_t(n);

@@ -64,6 +64,8 @@ struct ModemState {
     bool running = false;
     // The host ended the running function 1 through the port's abort flag.
     bool hostAbort = false;
+    // The stop lines after an abort run: their answers decide nothing.
+    bool stopping = false;
 };
 
 }  // namespace vrt::link
