@@ -21,3 +21,25 @@ add_test(NAME host_modem_no_display
 set_tests_properties(host_modem_no_display PROPERTIES
   ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:"
   TIMEOUT 120)
+
+# A plain-C host whose own thread aborts the dial inside _vrtCL_fOpen: -51
+# soon after, the port closed, the modem stopped. With and without the window.
+add_executable(host_abort ${CMAKE_CURRENT_LIST_DIR}/host_abort.c)
+target_include_directories(host_abort PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
+target_link_libraries(host_abort PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
+add_dependencies(host_abort vrtCLNK)
+
+add_executable(host_abort_runner ${CMAKE_CURRENT_LIST_DIR}/host_abort_runner.cpp)
+target_link_libraries(host_abort_runner PRIVATE vrt_testing)
+add_dependencies(host_abort_runner host_abort)
+
+add_test(NAME host_abort_offscreen
+  COMMAND host_abort_runner $<TARGET_FILE:host_abort> $<TARGET_FILE:vrtCLNK> window)
+set_tests_properties(host_abort_offscreen PROPERTIES
+  ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 120)
+
+add_test(NAME host_abort_no_display
+  COMMAND host_abort_runner $<TARGET_FILE:host_abort> $<TARGET_FILE:vrtCLNK> nowindow)
+set_tests_properties(host_abort_no_display PROPERTIES
+  ENVIRONMENT_MODIFICATION "QT_QPA_PLATFORM=unset:;DISPLAY=unset:;WAYLAND_DISPLAY=unset:"
+  TIMEOUT 120)
