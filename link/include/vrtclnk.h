@@ -182,54 +182,65 @@ VRT_API extern void* _FrmAbout;
 
 #ifdef __cplusplus
 } /* extern "C" */
-
-static_assert(sizeof(VrtDcb) == 28, "DCB is 28 bytes");
-static_assert(sizeof(VrtTimeouts) == 20, "time-outs are 5 words");
-static_assert(sizeof(PortRecord) == 515, "PortRecord is 515 bytes");
-static_assert(offsetof(PortRecord, portIndex) == 0);
-static_assert(offsetof(PortRecord, phase) == 4);
-static_assert(offsetof(PortRecord, abortEvent) == 8);
-static_assert(offsetof(PortRecord, repeatCount) == 12);
-static_assert(offsetof(PortRecord, baud) == 16);
-static_assert(offsetof(PortRecord, data) == 20);
-static_assert(offsetof(PortRecord, stop) == 21);
-static_assert(offsetof(PortRecord, parity) == 22);
-static_assert(offsetof(PortRecord, max) == 23);
-static_assert(offsetof(PortRecord, mode) == 27);
-static_assert(offsetof(PortRecord, protocol) == 31);
-static_assert(offsetof(PortRecord, rptErr) == 35);
-static_assert(offsetof(PortRecord, usage) == 39);
-static_assert(offsetof(PortRecord, request) == 43);
-static_assert(offsetof(PortRecord, reserved47) == 47);
-static_assert(offsetof(PortRecord, tmAnswer) == 51);
-static_assert(offsetof(PortRecord, tmConnect) == 55);
-static_assert(offsetof(PortRecord, repeat) == 59);
-static_assert(offsetof(PortRecord, phone) == 63);
-static_assert(offsetof(PortRecord, cmdATD) == 113);
-static_assert(offsetof(PortRecord, cmdLines) == 135);
-static_assert(offsetof(PortRecord, lastOp) == 399);
-static_assert(offsetof(PortRecord, opDone) == 403);
-static_assert(offsetof(PortRecord, lastResult) == 407);
-static_assert(offsetof(PortRecord, modemUsed) == 411);
-static_assert(offsetof(PortRecord, cntOut) == 415);
-static_assert(offsetof(PortRecord, cntInp) == 419);
-static_assert(offsetof(PortRecord, cntErrOut) == 423);
-static_assert(offsetof(PortRecord, cntErrInp) == 427);
-static_assert(offsetof(PortRecord, cntErrAnswer) == 431);
-static_assert(offsetof(PortRecord, cntNegAnswer) == 435);
-static_assert(offsetof(PortRecord, cntRq) == 439);
-static_assert(offsetof(PortRecord, cntErrRq) == 443);
-static_assert(offsetof(PortRecord, tmRq) == 447);
-static_assert(offsetof(PortRecord, reserved451) == 451);
-static_assert(offsetof(PortRecord, hCom) == 463);
-static_assert(offsetof(PortRecord, timeouts) == 467);
-static_assert(offsetof(PortRecord, dcb) == 487);
-static_assert(offsetof(PortRecord, dcb) + offsetof(VrtDcb, baudRate) == 491);
-static_assert(offsetof(VrtDcb, xonLim) == 14);
-static_assert(offsetof(VrtDcb, byteSize) == 18);
-static_assert(offsetof(VrtDcb, evtChar) == 25);
-#else
-_Static_assert(sizeof(PortRecord) == 515, "PortRecord is 515 bytes");
 #endif
+
+/* The layout hosts rely on, checked in every C and C++ dialect a host may
+ * compile with: static_assert from C++11, _Static_assert from C11, else an
+ * array whose size turns negative when the check fails. */
+#if defined(__cplusplus) && __cplusplus >= 201103L
+#define VRT_LAYOUT_CHECK(cond, text) static_assert(cond, text)
+#elif !defined(__cplusplus) && defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
+#define VRT_LAYOUT_CHECK(cond, text) _Static_assert(cond, text)
+#else
+#define VRT_LAYOUT_CHECK_NAME2(line) vrt_layout_check_##line
+#define VRT_LAYOUT_CHECK_NAME(line) VRT_LAYOUT_CHECK_NAME2(line)
+#define VRT_LAYOUT_CHECK(cond, text) typedef char VRT_LAYOUT_CHECK_NAME(__LINE__)[(cond) ? 1 : -1]
+#endif
+
+VRT_LAYOUT_CHECK(sizeof(VrtDcb) == 28, "DCB is 28 bytes");
+VRT_LAYOUT_CHECK(sizeof(VrtTimeouts) == 20, "time-outs are 5 words");
+VRT_LAYOUT_CHECK(sizeof(PortRecord) == 515, "PortRecord is 515 bytes");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, portIndex) == 0, "PortRecord.portIndex at 0");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, phase) == 4, "PortRecord.phase at 4");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, abortEvent) == 8, "PortRecord.abortEvent at 8");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, repeatCount) == 12, "PortRecord.repeatCount at 12");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, baud) == 16, "PortRecord.baud at 16");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, data) == 20, "PortRecord.data at 20");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, stop) == 21, "PortRecord.stop at 21");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, parity) == 22, "PortRecord.parity at 22");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, max) == 23, "PortRecord.max at 23");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, mode) == 27, "PortRecord.mode at 27");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, protocol) == 31, "PortRecord.protocol at 31");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, rptErr) == 35, "PortRecord.rptErr at 35");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, usage) == 39, "PortRecord.usage at 39");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, request) == 43, "PortRecord.request at 43");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, reserved47) == 47, "PortRecord.reserved47 at 47");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, tmAnswer) == 51, "PortRecord.tmAnswer at 51");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, tmConnect) == 55, "PortRecord.tmConnect at 55");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, repeat) == 59, "PortRecord.repeat at 59");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, phone) == 63, "PortRecord.phone at 63");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cmdATD) == 113, "PortRecord.cmdATD at 113");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cmdLines) == 135, "PortRecord.cmdLines at 135");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, lastOp) == 399, "PortRecord.lastOp at 399");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, opDone) == 403, "PortRecord.opDone at 403");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, lastResult) == 407, "PortRecord.lastResult at 407");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, modemUsed) == 411, "PortRecord.modemUsed at 411");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntOut) == 415, "PortRecord.cntOut at 415");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntInp) == 419, "PortRecord.cntInp at 419");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntErrOut) == 423, "PortRecord.cntErrOut at 423");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntErrInp) == 427, "PortRecord.cntErrInp at 427");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntErrAnswer) == 431, "PortRecord.cntErrAnswer at 431");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntNegAnswer) == 435, "PortRecord.cntNegAnswer at 435");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntRq) == 439, "PortRecord.cntRq at 439");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, cntErrRq) == 443, "PortRecord.cntErrRq at 443");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, tmRq) == 447, "PortRecord.tmRq at 447");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, reserved451) == 451, "PortRecord.reserved451 at 451");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, hCom) == 463, "PortRecord.hCom at 463");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, timeouts) == 467, "PortRecord.timeouts at 467");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, dcb) == 487, "PortRecord.dcb at 487");
+VRT_LAYOUT_CHECK(offsetof(PortRecord, dcb) + offsetof(VrtDcb, baudRate) == 491, "VrtDcb.baudRate at 491 of PortRecord");
+VRT_LAYOUT_CHECK(offsetof(VrtDcb, xonLim) == 14, "VrtDcb.xonLim at 14");
+VRT_LAYOUT_CHECK(offsetof(VrtDcb, byteSize) == 18, "VrtDcb.byteSize at 18");
+VRT_LAYOUT_CHECK(offsetof(VrtDcb, evtChar) == 25, "VrtDcb.evtChar at 25");
 
 #endif /* VRTCLNK_H */

@@ -53,3 +53,19 @@ set_tests_properties(host_glib PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 60)
 add_test(NAME host_window_no_display
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/host_window_no_display.sh $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK>)
 set_tests_properties(host_window_no_display PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 120)
+
+# The public header in every dialect a host may compile with.
+foreach(std c89 c99 c11 c++98 c++11 c++14 c++17 c++20)
+  if(std MATCHES "^c\\+\\+")
+    set(lang c++)
+    set(compiler ${CMAKE_CXX_COMPILER})
+  else()
+    set(lang c)
+    set(compiler ${CMAKE_C_COMPILER})
+  endif()
+  add_test(NAME vrtclnk_header_${std}
+    COMMAND ${CMAKE_COMMAND} -DCOMPILER=${compiler} -DLANG=${lang} -DSTD=${std}
+      -DSOURCE=${CMAKE_CURRENT_LIST_DIR}/host_header.c -DINCLUDE=${CMAKE_SOURCE_DIR}/link/include
+      -P ${CMAKE_CURRENT_LIST_DIR}/header_dialects.cmake)
+  set_tests_properties(vrtclnk_header_${std} PROPERTIES TIMEOUT 60)
+endforeach()
