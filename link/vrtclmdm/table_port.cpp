@@ -1,5 +1,7 @@
 #include "vrtclmdm/modem_port.h"
 
+#include <atomic>
+
 #include "platform/serial.h"
 #include "vrtcltrn/port_table.h"
 
@@ -61,9 +63,10 @@ uint32_t TablePort::baud() {
 }
 
 bool TablePort::abortRequested() {
-    // Hosts may set the flag from another thread: read it afresh every time.
-    return index_ >= 0 && index_ < VRT_PORT_COUNT &&
-           *static_cast<volatile const int32_t*>(&PortTable[index_].abortEvent) != 0;
+    // Hosts may set the flag from another thread: read it afresh every time
+    // (the record is packed, so neither an atomic nor a volatile int fits it).
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    return index_ >= 0 && index_ < VRT_PORT_COUNT && PortTable[index_].abortEvent != 0;
 }
 
 void TablePort::requestAbort() { _vrtCL_fComSetEvent(index_, 1); }

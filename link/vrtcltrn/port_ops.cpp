@@ -397,9 +397,7 @@ extern "C" VRT_API int32_t _vrtCL_fComClear(int32_t port) {
 extern "C" VRT_API int32_t _vrtCL_fComSetEvent(int32_t port, int32_t value) {
     int32_t status = 0;
     PortRecord* rec = _vrtCL_fGetAddr(port, &status);
-    // May come from another thread than the running operation's (the record
-    // is packed, so no atomic fits it): a plain store the waits read afresh.
-    if (rec && rec->phase != kPhaseClosed) *static_cast<volatile int32_t*>(&rec->abortEvent) = value;
+    if (rec && rec->phase != kPhaseClosed) rec->abortEvent = value;
     return kOk;
 }
 
