@@ -55,6 +55,21 @@ function(vrt_add_test_folder prefix folder)
   endif()
 endfunction()
 
+# vrt_add_c_host(<name> [SOURCES ...] [LIBS ...] [DEPENDS ...])
+# A plain-C host program that loads the built vrtCLNK.so with dlopen, as a
+# customer's program does; SOURCES default to <name>.c beside the calling
+# extra.cmake. testing/c_host.h holds what the hosts share.
+function(vrt_add_c_host name)
+  cmake_parse_arguments(H "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  if(NOT H_SOURCES)
+    set(H_SOURCES ${CMAKE_CURRENT_LIST_DIR}/${name}.c)
+  endif()
+  add_executable(${name} ${H_SOURCES})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR} ${CMAKE_SOURCE_DIR}/link/include)
+  target_link_libraries(${name} PRIVATE ${CMAKE_DL_LIBS} ${H_LIBS})
+  add_dependencies(${name} vrtCLNK ${H_DEPENDS})
+endfunction()
+
 # vrt_add_fuzz_target(<name> SOURCES ... LIBS ... SEEDS <folder>)
 # With VRT_FUZZ a libFuzzer binary fuzz_<name>; in every build the seeds also
 # run through the same entry point as an ordinary test.

@@ -1,9 +1,6 @@
 # A plain-C host that loads the built vrtCLNK.so with dlopen and checks the
 # port table it finds, with and without INI files beside a copy of itself.
-add_executable(host_settings ${CMAKE_CURRENT_LIST_DIR}/host_settings.c)
-target_include_directories(host_settings PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_settings PRIVATE ${CMAKE_DL_LIBS})
-add_dependencies(host_settings vrtCLNK)
+vrt_add_c_host(host_settings)
 add_test(NAME host_settings COMMAND host_settings $<TARGET_FILE:vrtCLNK>)
 set_tests_properties(host_settings PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 60)
 
@@ -14,10 +11,7 @@ add_test(NAME vrtclnk_exports
 # A plain-C host that ends with library windows open or closed, with and
 # without dlclose, on a real X server; and the same host started many times
 # in a row against one X server that resets when its last client leaves.
-add_executable(host_window ${CMAKE_CURRENT_LIST_DIR}/host_window.c)
-target_include_directories(host_window PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_window PRIVATE ${CMAKE_DL_LIBS} util Threads::Threads)
-add_dependencies(host_window vrtCLNK)
+vrt_add_c_host(host_window LIBS util Threads::Threads)
 add_test(NAME host_window_exit COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK>)
 # The hosts leave library windows to the end of the process on purpose, and
 # leaks in a library unloaded with dlclose cannot be told apart: no leak check.
@@ -31,10 +25,7 @@ set_tests_properties(host_window_startups PROPERTIES ENVIRONMENT "${host_env}" L
 
 # A plain-C host on pseudo-terminals: every baud rate opens and reads back; a
 # device that hangs up ends a read at once without spinning.
-add_executable(host_serial ${CMAKE_CURRENT_LIST_DIR}/host_serial.c)
-target_include_directories(host_serial PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_serial PRIVATE ${CMAKE_DL_LIBS} util Threads::Threads)
-add_dependencies(host_serial vrtCLNK)
+vrt_add_c_host(host_serial LIBS util Threads::Threads)
 add_test(NAME host_serial COMMAND host_serial $<TARGET_FILE:vrtCLNK>)
 set_tests_properties(host_serial PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${host_env}" TIMEOUT 120)
 
@@ -44,10 +35,7 @@ find_package(PkgConfig REQUIRED)
 pkg_check_modules(GLIB REQUIRED IMPORTED_TARGET glib-2.0)
 add_library(window_probe MODULE ${CMAKE_CURRENT_LIST_DIR}/window_probe.cpp)
 target_link_libraries(window_probe PRIVATE Qt6::Widgets)
-add_executable(host_glib ${CMAKE_CURRENT_LIST_DIR}/host_glib.c)
-target_include_directories(host_glib PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_glib PRIVATE ${CMAKE_DL_LIBS} PkgConfig::GLIB)
-add_dependencies(host_glib vrtCLNK window_probe)
+vrt_add_c_host(host_glib LIBS PkgConfig::GLIB DEPENDS window_probe)
 add_test(NAME host_glib COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_glib> $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:window_probe>)
 set_tests_properties(host_glib PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 60)
 add_test(NAME host_window_no_display

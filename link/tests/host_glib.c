@@ -6,17 +6,14 @@
  * Usage: host_glib <vrtCLNK.so> <window_probe.so>; exit 0 when every check
  * passes. Needs a display (an X server, or QT_QPA_PLATFORM=offscreen). */
 #define _GNU_SOURCE
-#include <dlfcn.h>
 #include <glib.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
-#include "vrtclnk.h"
+#include "testing/c_host.h"
 
-typedef int32_t (*DlgSetupFn)(int32_t, int32_t);
-typedef PortRecord* (*AddrFn)(int32_t, int32_t*);
 typedef int (*ProbeFn)(void*, const char*, char*, int);
 
 static void** window;
@@ -51,43 +48,29 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: host_glib <vrtCLNK.so> <window_probe.so>\n");
         return 2;
     }
-    void* lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    void* probeLib = lib ? dlopen(argv[2], RTLD_NOW | RTLD_LOCAL) : NULL;
-    if (!lib || !probeLib) {
-        fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 2;
-    }
-    DlgSetupFn dlgSetup = (DlgSetupFn)dlsym(lib, "_vrtCL_fDlgSetup");
-    AddrFn addr = (AddrFn)dlsym(lib, "_vrtCL_fGetAddr");
-    window = (void**)dlsym(lib, "_FrmDlgSet");
-    probe = (ProbeFn)dlsym(probeLib, "window_probe_text");
-    if (!dlgSetup || !addr || !window || !probe) return 2;
+    void* lib = hostOpen(argv[1]);
+    void* probeLib = hostOpen(argv[2]);
+    window = HOST_VAR(lib, _FrmDlgSet);
+    probe = (ProbeFn)need(probeLib, "window_probe_text");
     int32_t status = 0;
-    record = addr(0, &status);
+    record = HOST_FN(lib, _vrtCL_fGetAddr)(0, &status);
 
-    dlgSetup(3, 0);
+    HOST_FN(lib, _vrtCL_fDlgSetup)(3, 0);
     if (!*window) {
         fprintf(stderr, "no statistics window\n");
         return 1;
     }
-    int failures = 0;
     /* The window's refresh timer (250 ms) cannot run while the host sleeps. */
     record->cntOut = 4321;
     usleep(1000 * 1000);
-    if (windowShows("4321")) {
-        fprintf(stderr, "the window refreshed with no event loop running\n");
-        ++failures;
-    }
+    CHECK_MSG(!windowShows("4321"), "the window refreshed with no event loop running");
 
     loop = g_main_loop_new(NULL, FALSE);
     g_timeout_add(50, checkWindow, NULL);
     g_timeout_add(10000, giveUp, NULL);
     g_main_loop_run(loop);
     g_main_loop_unref(loop);
-    if (!shownInLoop) {
-        fprintf(stderr, "the window did not refresh under the GLib main loop\n");
-        ++failures;
-    }
+    CHECK_MSG(shownInLoop, "the window did not refresh under the GLib main loop");
     printf("%s\n", failures ? "FAILED" : "the GLib main loop keeps the statistics window live");
     return failures ? 1 : 0;
 }

@@ -5,7 +5,6 @@
  *
  * Usage: host_serial <vrtCLNK.so>; exit 0 when every check passes. */
 #define _GNU_SOURCE
-#include <dlfcn.h>
 #include <pthread.h>
 #include <pty.h>
 #include <stdint.h>
@@ -15,46 +14,19 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "vrtclnk.h"
-
-typedef PortRecord* (*AddrFn)(int32_t, int32_t*);
-typedef int32_t (*PortFn)(int32_t);
-typedef void (*CloseFn)(int32_t);
-typedef int32_t (*WriteFn)(int32_t, const uint8_t*, uint16_t, uint16_t*, int32_t);
-typedef int32_t (*ReadFn)(int32_t, uint8_t*, uint16_t, uint16_t*, int32_t);
+#include "testing/c_host.h"
 
 enum { kErrInput = -10 };
 
-static int failures = 0;
+static __typeof__(&_vrtCL_fGetAddr) addr;
+static __typeof__(&_vrtCL_fComOpen) comOpen;
+static __typeof__(&_vrtCL_fComClose) comClose;
+static __typeof__(&_vrtCL_fComWrite) comWrite;
+static __typeof__(&_vrtCL_fComRead) comRead;
 
-#define EXPECT(cond, ...)                                                  \
-    do {                                                                   \
-        if (!(cond)) {                                                     \
-            fprintf(stderr, "%s:%d: FAILED: %s: ", __FILE__, __LINE__, #cond); \
-            fprintf(stderr, __VA_ARGS__);                                  \
-            fputc('\n', stderr);                                           \
-            ++failures;                                                    \
-        }                                                                  \
-    } while (0)
-
-static AddrFn addr;
-static PortFn comOpen;
-static CloseFn comClose;
-static WriteFn comWrite;
-static ReadFn comRead;
-
-static void* symbol(void* lib, const char* name) {
-    void* f = dlsym(lib, name);
-    if (!f) {
-        fprintf(stderr, "missing %s\n", name);
-        exit(2);
-    }
-    return f;
-}
-
-static double nowMs(clockid_t clock) {
+static double cpuMs(void) {
     struct timespec ts;
-    clock_gettime(clock, &ts);
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return ts.tv_sec * 1000.0 + ts.tv_nsec / 1e6;
 }
 
@@ -73,9 +45,9 @@ static void everyRateOpens(void) {
         PortRecord* r = com1();
         r->baud = rates[i];
         const int32_t rc = comOpen(0);
-        EXPECT(rc >= 0, "rate %u: open gave %d", rates[i], rc);
+        CHECK_MSG(rc >= 0, "rate %u: open gave %d", rates[i], rc);
         if (rc < 0) continue;
-        EXPECT(r->dcb.baudRate == rates[i], "rate %u read back as %u", rates[i], r->dcb.baudRate);
+        CHECK_MSG(r->dcb.baudRate == rates[i], "rate %u read back as %u", rates[i], r->dcb.baudRate);
         if (r->dcb.baudRate == rates[i]) ++opened;
         comClose(0);
     }
@@ -95,24 +67,26 @@ static void* unplugLater(void* arg) {
 static void hangUpEndsTheRead(void) {
     PortRecord* r = com1();
     r->baud = 1200; /* the read's own time-out is some 20 s at this rate */
-    EXPECT(comOpen(0) >= 0, "open at 1200");
+    CHECK_MSG(comOpen(0) >= 0, "open at 1200");
     const uint8_t req[] = {1, 3, 0, 0, 0, 1};
     uint16_t written = 0;
-    EXPECT(comWrite(0, req, sizeof req, &written, 0) == 0, "first write");
+    CHECK_MSG(comWrite(0, req, sizeof req, &written, 0) == 0, "first write");
 
     pthread_t unplug;
     pthread_create(&unplug, NULL, unplugLater, NULL);
-    const double wall0 = nowMs(CLOCK_MONOTONIC), cpu0 = nowMs(CLOCK_PROCESS_CPUTIME_ID);
+    const long long wall0 = nowMs();
+    const double cpu0 = cpuMs();
     uint8_t ans[256];
     uint16_t got = 0;
     const int32_t rc = comRead(0, ans, sizeof ans, &got, 0);
-    const double wall = nowMs(CLOCK_MONOTONIC) - wall0, cpu = nowMs(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    const long long wall = nowMs() - wall0;
+    const double cpu = cpuMs() - cpu0;
     pthread_join(unplug, NULL);
-    printf("hung-up read: %.0f ms wall, %.1f ms CPU\n", wall, cpu);
-    EXPECT(rc == kErrInput, "the read gave %d", rc);
-    EXPECT(wall < 5000, "the read waited %.0f ms for its time-out", wall);
-    EXPECT(cpu < 0.25 * wall + 50, "the read spun: %.1f ms CPU in %.0f ms", cpu, wall);
-    EXPECT(comWrite(0, req, sizeof req, &written, 0) < 0, "a write after the hang-up succeeded");
+    printf("hung-up read: %lld ms wall, %.1f ms CPU\n", wall, cpu);
+    CHECK_MSG(rc == kErrInput, "the read gave %d", rc);
+    CHECK_MSG(wall < 5000, "the read waited %lld ms for its time-out", wall);
+    CHECK_MSG(cpu < 0.25 * wall + 50, "the read spun: %.1f ms CPU in %lld ms", cpu, wall);
+    CHECK_MSG(comWrite(0, req, sizeof req, &written, 0) < 0, "a write after the hang-up succeeded");
     comClose(0);
 }
 
@@ -125,16 +99,12 @@ int main(int argc, char** argv) {
     char name[256];
     if (openpty(&g_master, &slave, name, NULL, NULL) != 0) return 2;
     setenv("VRT_COM1", name, 1);
-    void* lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 2;
-    }
-    addr = (AddrFn)symbol(lib, "_vrtCL_fGetAddr");
-    comOpen = (PortFn)symbol(lib, "_vrtCL_fComOpen");
-    comClose = (CloseFn)symbol(lib, "_vrtCL_fComClose");
-    comWrite = (WriteFn)symbol(lib, "_vrtCL_fComWrite");
-    comRead = (ReadFn)symbol(lib, "_vrtCL_fComRead");
+    void* lib = hostOpen(argv[1]);
+    addr = HOST_FN(lib, _vrtCL_fGetAddr);
+    comOpen = HOST_FN(lib, _vrtCL_fComOpen);
+    comClose = HOST_FN(lib, _vrtCL_fComClose);
+    comWrite = HOST_FN(lib, _vrtCL_fComWrite);
+    comRead = HOST_FN(lib, _vrtCL_fComRead);
 
     everyRateOpens();
     hangUpEndsTheRead();

@@ -8,8 +8,6 @@
  * per case, so each case starts the library in its own process. Exit 0 when
  * every check passes. */
 #define _GNU_SOURCE
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <stdio.h>
@@ -19,7 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "vrtclnk.h"
+#include "testing/c_host.h"
 
 _Static_assert(offsetof(PortRecord, baud) == 16, "baud at 16");
 _Static_assert(offsetof(PortRecord, max) == 23, "max at 23");
@@ -29,44 +27,20 @@ _Static_assert(offsetof(PortRecord, lastOp) == 399, "lastOp at 399");
 _Static_assert(offsetof(PortRecord, hCom) == 463, "hCom at 463");
 _Static_assert(offsetof(PortRecord, dcb) == 487, "dcb at 487");
 
-typedef void (*InitFn)(void);
-typedef PortRecord* (*ListFn)(void);
-typedef PortRecord* (*AddrFn)(int32_t, int32_t*);
-typedef uint32_t (*BaudFn)(int32_t);
+static __typeof__(&_vrtCL_fInit) init;
+static __typeof__(&_vrtCL_fGetListParam) list;
+static __typeof__(&_vrtCL_fGetAddr) addr;
+static __typeof__(&_vrtCL_fParamBaud) paramBaud;
 
-static int failures = 0;
-
-#define EXPECT(cond)                                                        \
-    do {                                                                    \
-        if (!(cond)) {                                                      \
-            fprintf(stderr, "%s:%d: FAILED: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                     \
-        }                                                                   \
-    } while (0)
-
-static InitFn init;
-static ListFn list;
-static AddrFn addr;
-static BaudFn paramBaud;
-
-static int load(const char* path) {
-    void* lib = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-    if (lib == NULL) {
-        fprintf(stderr, "dlopen %s: %s\n", path, dlerror());
-        return 0;
-    }
-    init = (InitFn)dlsym(lib, "_vrtCL_fInit");
-    list = (ListFn)dlsym(lib, "_vrtCL_fGetListParam");
-    addr = (AddrFn)dlsym(lib, "_vrtCL_fGetAddr");
-    paramBaud = (BaudFn)dlsym(lib, "_vrtCL_fParamBaud");
-    if (!init || !list || !addr || !paramBaud) {
-        fprintf(stderr, "missing export\n");
-        return 0;
-    }
+static void load(const char* path) {
+    void* lib = hostOpen(path);
+    init = HOST_FN(lib, _vrtCL_fInit);
+    list = HOST_FN(lib, _vrtCL_fGetListParam);
+    addr = HOST_FN(lib, _vrtCL_fGetAddr);
+    paramBaud = HOST_FN(lib, _vrtCL_fParamBaud);
     /* Internal names stay inside the library. */
-    EXPECT(dlsym(lib, "_ZN3vrt4link9PortTableE") == NULL);
-    EXPECT(dlsym(lib, "LinkSettingsInit") == NULL);
-    return 1;
+    CHECK(dlsym(lib, "_ZN3vrt4link9PortTableE") == NULL);
+    CHECK(dlsym(lib, "LinkSettingsInit") == NULL);
 }
 
 static uint32_t le32(const PortRecord* r, size_t at) {
@@ -76,29 +50,29 @@ static uint32_t le32(const PortRecord* r, size_t at) {
 
 static void expectDefaultsExceptLine(const PortRecord* r, int32_t k) {
     const unsigned char* b = (const unsigned char*)r;
-    EXPECT(le32(r, 0) == (uint32_t)k);
-    EXPECT(le32(r, 4) == 0 && le32(r, 8) == 0);
-    EXPECT(le32(r, 39) == 0); /* no modem */
-    EXPECT(le32(r, 43) == 1);
-    EXPECT(le32(r, 51) == 250);
-    EXPECT(le32(r, 55) == 120);
-    EXPECT(le32(r, 59) == 2);
-    EXPECT(strcmp((const char*)b + 113, "ATDP") == 0);
-    EXPECT(strcmp(r->cmdLines[0], "+++|+++ATZ0") == 0);
-    EXPECT(strcmp(r->cmdLines[1], "ATZ0|ATE0") == 0);
-    EXPECT(strcmp(r->cmdLines[6], "ATZ0|ATE0|ATL3") == 0);
-    EXPECT(strcmp(r->cmdLines[8], "AT&D0|AT&C1|AT&K0") == 0);
-    EXPECT(r->cmdLines[2][0] == 0 && r->cmdLines[11][0] == 0);
-    for (size_t i = 399; i < 515; ++i) EXPECT(b[i] == 0);
+    CHECK(le32(r, 0) == (uint32_t)k);
+    CHECK(le32(r, 4) == 0 && le32(r, 8) == 0);
+    CHECK(le32(r, 39) == 0); /* no modem */
+    CHECK(le32(r, 43) == 1);
+    CHECK(le32(r, 51) == 250);
+    CHECK(le32(r, 55) == 120);
+    CHECK(le32(r, 59) == 2);
+    CHECK(strcmp((const char*)b + 113, "ATDP") == 0);
+    CHECK(strcmp(r->cmdLines[0], "+++|+++ATZ0") == 0);
+    CHECK(strcmp(r->cmdLines[1], "ATZ0|ATE0") == 0);
+    CHECK(strcmp(r->cmdLines[6], "ATZ0|ATE0|ATL3") == 0);
+    CHECK(strcmp(r->cmdLines[8], "AT&D0|AT&C1|AT&K0") == 0);
+    CHECK(r->cmdLines[2][0] == 0 && r->cmdLines[11][0] == 0);
+    for (size_t i = 399; i < 515; ++i) CHECK(b[i] == 0);
 }
 
 static void expectDefaultLine(const PortRecord* r) {
     const unsigned char* b = (const unsigned char*)r;
-    EXPECT(le32(r, 16) == 19200);
-    EXPECT(b[20] == 8 && b[21] == 0 && b[22] == 2);
-    EXPECT(le32(r, 23) == 200);
-    EXPECT(le32(r, 27) == 0 && le32(r, 31) == 0);
-    EXPECT(le32(r, 35) == 3);
+    CHECK(le32(r, 16) == 19200);
+    CHECK(b[20] == 8 && b[21] == 0 && b[22] == 2);
+    CHECK(le32(r, 23) == 200);
+    CHECK(le32(r, 27) == 0 && le32(r, 31) == 0);
+    CHECK(le32(r, 35) == 3);
 }
 
 static void caseDefaults(void) {
@@ -107,35 +81,28 @@ static void caseDefaults(void) {
     for (int32_t k = 0; k < VRT_PORT_COUNT; ++k) {
         expectDefaultsExceptLine(&table[k], k);
         expectDefaultLine(&table[k]);
-        EXPECT(table[k].phone[0] == 0);
+        CHECK(table[k].phone[0] == 0);
     }
-    EXPECT(addr(-1, &status) == NULL && status == -4);
-    EXPECT(addr(4, &status) == NULL && status == -4);
-    EXPECT(addr(3, &status) == &table[3] && status == 3);
-    EXPECT(addr(0, NULL) == &table[0]);
-    EXPECT(paramBaud(0) == 0);
+    CHECK(addr(-1, &status) == NULL && status == -4);
+    CHECK(addr(4, &status) == NULL && status == -4);
+    CHECK(addr(3, &status) == &table[3] && status == 3);
+    CHECK(addr(0, NULL) == &table[0]);
+    CHECK(paramBaud(0) == 0);
     table[1].portIndex = 7;
-    EXPECT(addr(1, &status) == NULL && status == -3);
-    EXPECT(paramBaud(1) == 0);
+    CHECK(addr(1, &status) == NULL && status == -3);
+    CHECK(paramBaud(1) == 0);
     table[1].portIndex = 1;
-    EXPECT(list() == table);
-}
-
-static int writeText(const char* path, const char* text) {
-    FILE* f = fopen(path, "wb");
-    if (f == NULL) return 0;
-    fputs(text, f);
-    return fclose(f) == 0;
+    CHECK(list() == table);
 }
 
 static void caseLocalOverlay(const char* folder) {
     PortRecord* table = list();
-    EXPECT(table[1].baud == 9600);
-    EXPECT(table[1].data == 7 && table[1].stop == 2 && table[1].parity == 0);
-    EXPECT(table[1].max == 0 && table[1].protocol == 2 && table[1].rptErr == 10);
-    EXPECT(table[0].usage == 1 && strcmp(table[0].phone, "8-800 555") == 0);
-    EXPECT(strcmp(table[3].cmdATD, "ATDT") == 0);
-    EXPECT(table[3].cmdLines[1][0] == 0);
+    CHECK(table[1].baud == 9600);
+    CHECK(table[1].data == 7 && table[1].stop == 2 && table[1].parity == 0);
+    CHECK(table[1].max == 0 && table[1].protocol == 2 && table[1].rptErr == 10);
+    CHECK(table[0].usage == 1 && strcmp(table[0].phone, "8-800 555") == 0);
+    CHECK(strcmp(table[3].cmdATD, "ATDT") == 0);
+    CHECK(table[3].cmdLines[1][0] == 0);
     expectDefaultLine(&table[0]);
     expectDefaultLine(&table[2]);
     expectDefaultsExceptLine(&table[2], 2);
@@ -143,36 +110,21 @@ static void caseLocalOverlay(const char* folder) {
     /* Read once: a changed file and a second _vrtCL_fInit change nothing. */
     char path[4096];
     snprintf(path, sizeof path, "%s/host.INI", folder);
-    EXPECT(writeText(path, "[vrtCLink]\nCOM2=baud:1200\n"));
+    CHECK(hostWriteText(path, "[vrtCLink]\nCOM2=baud:1200\n"));
     init();
-    EXPECT(list()[1].baud == 9600);
+    CHECK(list()[1].baud == 9600);
 }
 
 static void caseGlobal(void) {
     PortRecord* table = list();
-    EXPECT(table[0].baud == 38400);
-    EXPECT(table[1].baud == 19200); /* the local COM2 is not read */
-}
-
-static int copyFile(const char* from, const char* to) {
-    int in = open(from, O_RDONLY);
-    int out = open(to, O_WRONLY | O_CREAT | O_TRUNC, 0755);
-    int ok = in >= 0 && out >= 0;
-    char buf[65536];
-    ssize_t n;
-    while (ok && (n = read(in, buf, sizeof buf)) > 0) ok = write(out, buf, (size_t)n) == n;
-    if (in >= 0) close(in);
-    if (out >= 0 && close(out) != 0) ok = 0;
-    return ok;
+    CHECK(table[0].baud == 38400);
+    CHECK(table[1].baud == 19200); /* the local COM2 is not read */
 }
 
 static int runCopy(const char* folder, const char* caseName, const char* lib) {
-    char self[4096], exe[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return 0;
-    self[n] = 0;
+    char exe[4096];
     snprintf(exe, sizeof exe, "%s/host", folder);
-    if (!copyFile(self, exe)) {
+    if (!hostCopySelf(exe)) {
         fprintf(stderr, "cannot copy the host to %s\n", exe);
         return 0;
     }
@@ -217,23 +169,23 @@ static int driver(const char* lib) {
 
     if (!newFolder(folder, sizeof folder)) return 1;
     snprintf(path, sizeof path, "%s/host.INI", folder);
-    ok &= writeText(path,
-                    "[Host own settings]\r\nx=1\r\n"
-                    "[vrtcLINK]\r\n"
-                    "COM2=baud:9600, data:7, stop:2, parity:N, max:0, mode:0, protocol:2, rptErr:10\r\n"
-                    "MODEM1_BASE=usage:1, phone:\" 8-800 555 \"\r\n"
-                    "MODEM4_cmdATD=\"ATDT\" \r\n"
-                    "MODEM4_cmd1_2=\"\"\r\n");
+    ok &= hostWriteText(path,
+                        "[Host own settings]\r\nx=1\r\n"
+                        "[vrtcLINK]\r\n"
+                        "COM2=baud:9600, data:7, stop:2, parity:N, max:0, mode:0, protocol:2, rptErr:10\r\n"
+                        "MODEM1_BASE=usage:1, phone:\" 8-800 555 \"\r\n"
+                        "MODEM4_cmdATD=\"ATDT\" \r\n"
+                        "MODEM4_cmd1_2=\"\"\r\n");
     ok &= runCopy(folder, "local", lib);
     removeFolder(folder);
 
     if (!newFolder(folder, sizeof folder)) return 1;
     snprintf(path, sizeof path, "%s/vrtCLNK.so", folder);
-    ok &= copyFile(lib, path);
+    ok &= hostCopyFile(lib, path);
     snprintf(path, sizeof path, "%s/host.INI", folder);
-    ok &= writeText(path, "[vrtCLink]\nIS_GLOBAL=1\nCOM1=baud:4800\nCOM2=baud:4800\n");
+    ok &= hostWriteText(path, "[vrtCLink]\nIS_GLOBAL=1\nCOM1=baud:4800\nCOM2=baud:4800\n");
     snprintf(path, sizeof path, "%s/vrtCLNK.CFG", folder);
-    ok &= writeText(path, "[vrtCLink]\nCOM1=baud:38400\n");
+    ok &= hostWriteText(path, "[vrtCLink]\nCOM1=baud:38400\n");
     snprintf(path, sizeof path, "%s/vrtCLNK.so", folder);
     ok &= runCopy(folder, "global", path);
     removeFolder(folder);
@@ -247,7 +199,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "usage: %s <vrtCLNK.so>\n", argv[0]);
         return 2;
     }
-    if (!load(argv[2])) return 1;
+    load(argv[2]);
     if (strcmp(argv[1], "defaults") == 0) caseDefaults();
     else if (strcmp(argv[1], "local") == 0) caseLocalOverlay(argv[3]);
     else if (strcmp(argv[1], "global") == 0) caseGlobal();

@@ -12,8 +12,6 @@
  * A case's own run: host_window <case> <vrtCLNK.so> <folder>
  * Needs a display (run under an X server, or QT_QPA_PLATFORM=offscreen). */
 #define _GNU_SOURCE
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <pthread.h>
 #include <pty.h>
@@ -26,15 +24,16 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "vrtclnk.h"
+/* A case that ends otherwise than with kHostExitCode says where: 90 a missing
+ * export, 91 no window to close, 92 a request that did not fail, 93 no
+ * pseudo-terminal, 94 no library, 95 no port record, 96 the port did not
+ * open, 97 no window shown, 98 dlclose failed. */
+#define HOST_EXIT_NO_EXPORT 90
+#define HOST_EXIT_NO_LIBRARY 94
+#include "testing/c_host.h"
 
 enum { kHostExitCode = 7 };
 
-typedef int32_t (*DlgSetupFn)(int32_t, int32_t);
-typedef int32_t (*PortFn)(int32_t);
-typedef void (*CloseFn)(int32_t);
-typedef PortRecord* (*AddrFn)(int32_t, int32_t*);
-typedef int32_t (*RequestFn)(int32_t, const uint8_t*, uint16_t, uint8_t*, uint16_t, uint16_t*);
 typedef void (*WidgetFn)(void*);
 
 /* One case: which window, what happens to it, the port, the unload. */
@@ -58,20 +57,11 @@ static const struct Case kCases[] = {
 
 static const struct Case kStartup = {"startup", 3, 0, -1, 0};
 
-static void* symbol(void* lib, const char* name) {
-    void* f = dlsym(lib, name);
-    if (!f) {
-        fprintf(stderr, "missing %s\n", name);
-        exit(90);
-    }
-    return f;
-}
-
 /* Closes a library window as its close button does (QWidget::close). */
 static void closeWindow(void* widget) {
     void* qt = dlopen("libQt6Widgets.so.6", RTLD_NOW | RTLD_NOLOAD);
     if (!qt || !widget) exit(91);
-    WidgetFn close = (WidgetFn)symbol(qt, "_ZN7QWidget5closeEv");
+    WidgetFn close = (WidgetFn)need(qt, "_ZN7QWidget5closeEv");
     close(widget);
     dlclose(qt);
 }
@@ -94,7 +84,7 @@ static void* garbledController(void* arg) {
 /* A request to a garbling controller: fails, is logged, and keeps the
  * library's waits (which process the window's events) busy for a while. */
 static void failedRequest(void* lib) {
-    RequestFn request = (RequestFn)symbol(lib, "_vrtCL_fComRequest");
+    __auto_type request = HOST_FN(lib, _vrtCL_fComRequest);
     const uint8_t req[] = {1, 3, 0, 0, 0, 1};
     uint8_t ans[64];
     uint16_t got = 0;
@@ -113,53 +103,29 @@ static int runCase(const struct Case* c, const char* libPath) {
         if (pthread_create(&controller, NULL, garbledController, &masterFd) != 0) return 93;
         pthread_detach(controller);
     }
-    void* lib = dlopen(libPath, RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 94;
-    }
+    void* lib = hostOpen(libPath);
     if (c->portOpen >= 0) {
-        AddrFn addr = (AddrFn)symbol(lib, "_vrtCL_fGetAddr");
         int32_t status = 0;
-        PortRecord* r = addr(0, &status);
+        PortRecord* r = HOST_FN(lib, _vrtCL_fGetAddr)(0, &status);
         if (!r) return 95;
         r->max = 100; /* a short answer time and a fast line keep the failed requests short */
         r->baud = 115200;
         r->rptErr = 0;
         r->repeatCount = 0;
-        if (((PortFn)symbol(lib, "_vrtCL_fComOpen"))(0) < 0) return 96;
+        if (HOST_FN(lib, _vrtCL_fComOpen)(0) < 0) return 96;
         failedRequest(lib);
     }
-    ((DlgSetupFn)symbol(lib, "_vrtCL_fDlgSetup"))(c->mode, 0);
-    void** window = (void**)symbol(lib, "_FrmDlgSet");
+    HOST_FN(lib, _vrtCL_fDlgSetup)(c->mode, 0);
+    void** window = HOST_VAR(lib, _FrmDlgSet);
     if (*window == NULL && getenv("HOST_WINDOW_NEEDS_WINDOW")) return 97;
     if (c->portOpen >= 0) failedRequest(lib);
     if (c->userCloses && *window) {
         closeWindow(*window);
         if (c->portOpen >= 0) failedRequest(lib);
     }
-    if (c->portOpen == 0) ((CloseFn)symbol(lib, "_vrtCL_fComClose"))(0);
+    if (c->portOpen == 0) HOST_FN(lib, _vrtCL_fComClose)(0);
     if (c->unload && dlclose(lib) != 0) return 98;
     return kHostExitCode;
-}
-
-static int copyFile(const char* from, const char* to) {
-    int in = open(from, O_RDONLY);
-    int out = open(to, O_WRONLY | O_CREAT | O_TRUNC, 0755);
-    int ok = in >= 0 && out >= 0;
-    char buf[65536];
-    ssize_t n;
-    while (ok && (n = read(in, buf, sizeof buf)) > 0) ok = write(out, buf, (size_t)n) == n;
-    if (in >= 0) close(in);
-    if (out >= 0 && close(out) != 0) ok = 0;
-    return ok;
-}
-
-static int writeText(const char* path, const char* text) {
-    FILE* f = fopen(path, "wb");
-    if (!f) return 0;
-    fputs(text, f);
-    return fclose(f) == 0;
 }
 
 static int fileHas(const char* path, const char* needle) {
@@ -174,18 +140,15 @@ static int fileHas(const char* path, const char* needle) {
 
 /* Runs one case in a copy of this host; the wait status, or -1. */
 static int spawnCase(const struct Case* c, const char* lib, char* folder, size_t folderSize) {
-    char self[4096], exe[4096], ini[4096];
-    ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return -1;
-    self[n] = 0;
+    char exe[4096], ini[4096];
     snprintf(folder, folderSize, "/tmp/vrt_host_window.XXXXXX");
     if (!mkdtemp(folder)) return -1;
     snprintf(exe, sizeof exe, "%s/host", folder);
     snprintf(ini, sizeof ini, "%s/host.INI", folder);
     /* The failed-request log on; "separate window" on for mode 2. */
-    if (!copyFile(self, exe) ||
-        !writeText(ini, c->mode == 2 ? "[vrtCLink]\r\nCOMMON=StShow:1, StGRegErr:1\r\n"
-                                     : "[vrtCLink]\r\nCOMMON=StShow:0, StGRegErr:1\r\n"))
+    if (!hostCopySelf(exe) ||
+        !hostWriteText(ini, c->mode == 2 ? "[vrtCLink]\r\nCOMMON=StShow:1, StGRegErr:1\r\n"
+                                         : "[vrtCLink]\r\nCOMMON=StShow:0, StGRegErr:1\r\n"))
         return -1;
     pid_t pid = fork();
     if (pid == 0) {
@@ -234,7 +197,6 @@ int main(int argc, char** argv) {
     }
     const char* lib = argv[1];
     char folder[4096], log[4200];
-    int failures = 0;
 
     if (argc == 4) {
         const int runs = atoi(argv[3]);

@@ -3,53 +3,15 @@
  * log's place follows the host's path), makes one request that a silent
  * controller never answers, closes the port and checks the log's blocks.
  *   host_errlog <path of vrtCLNK.so> */
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <limits.h>
 #include <pty.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
-#include "vrtclnk.h"
-
-typedef int32_t (*OpenFn)(int32_t);
-typedef void (*CloseFn)(int32_t);
-typedef PortRecord* (*GetAddrFn)(int32_t, int32_t*);
-typedef int32_t (*RequestFn)(int32_t, const uint8_t*, uint16_t, uint8_t*, uint16_t, uint16_t*);
-
-static int failures = 0;
-#define CHECK(cond)                                                            \
-    do {                                                                       \
-        if (!(cond)) {                                                         \
-            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                                        \
-        }                                                                      \
-    } while (0)
-
-static void* need(void* lib, const char* name) {
-    void* f = dlsym(lib, name);
-    if (!f) {
-        fprintf(stderr, "missing export %s\n", name);
-        exit(1);
-    }
-    return f;
-}
-
-static int copyFile(const char* from, const char* to) {
-    FILE* in = fopen(from, "rb");
-    FILE* out = fopen(to, "wb");
-    char buf[65536];
-    size_t n;
-    int ok = in && out;
-    while (ok && (n = fread(buf, 1, sizeof buf, in)) > 0) ok = fwrite(buf, 1, n, out) == n;
-    if (in) fclose(in);
-    if (out && fclose(out) != 0) ok = 0;
-    return ok && chmod(to, 0700) == 0;
-}
+#include "testing/c_host.h"
 
 static char* readAll(const char* path) {
     FILE* f = fopen(path, "rb");
@@ -82,15 +44,11 @@ static int runHost(const char* library, const char* folder) {
     if (openpty(&master, &slave, name, &raw, NULL) != 0) return 2;
     setenv("VRT_COM1", name, 1); /* nobody answers on the master side */
 
-    void* lib = dlopen(library, RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 1;
-    }
-    OpenFn open = (OpenFn)need(lib, "_vrtCL_fOpen");
-    CloseFn close = (CloseFn)need(lib, "_vrtCL_fClose");
-    GetAddrFn getAddr = (GetAddrFn)need(lib, "_vrtCL_fGetAddr");
-    RequestFn request = (RequestFn)need(lib, "_vrtCL_fRequest");
+    void* lib = hostOpen(library);
+    __auto_type open = HOST_FN(lib, _vrtCL_fOpen);
+    __auto_type close = HOST_FN(lib, _vrtCL_fClose);
+    __auto_type getAddr = HOST_FN(lib, _vrtCL_fGetAddr);
+    __auto_type request = HOST_FN(lib, _vrtCL_fRequest);
 
     int32_t status = 0;
     PortRecord* rec = getAddr(0, &status);
@@ -145,16 +103,10 @@ int main(int argc, char** argv) {
     }
     char folder[] = "/tmp/vrt_host_errlog_XXXXXX";
     if (!mkdtemp(folder)) return 2;
-    char host[PATH_MAX], ini[PATH_MAX], self[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", self, sizeof self - 1);
-    if (n <= 0) return 2;
-    self[n] = 0;
+    char host[PATH_MAX], ini[PATH_MAX];
     snprintf(host, sizeof host, "%s/host", folder);
     snprintf(ini, sizeof ini, "%s/host.INI", folder);
-    FILE* f = fopen(ini, "w");
-    if (!f || !copyFile(self, host)) return 2;
-    fputs("[vrtCLink]\nCOMMON=StGRegErr:1\n", f);
-    fclose(f);
+    if (!hostWriteText(ini, "[vrtCLink]\nCOMMON=StGRegErr:1\n") || !hostCopySelf(host)) return 2;
     char command[3 * PATH_MAX + 32];
     snprintf(command, sizeof command, "'%s' '%s' --in '%s'", host, argv[1], folder);
     const int rc = system(command);

@@ -2,10 +2,7 @@
 # on a pseudo-terminal with the Hayes modem simulator behind it. Once with an
 # offscreen display (the progress window is shown) and once with no display
 # at all (the dialogue runs without it).
-add_executable(host_modem ${CMAKE_CURRENT_LIST_DIR}/host_modem.c)
-target_include_directories(host_modem PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_modem PRIVATE ${CMAKE_DL_LIBS})
-add_dependencies(host_modem vrtCLNK)
+vrt_add_c_host(host_modem)
 
 add_executable(host_modem_runner ${CMAKE_CURRENT_LIST_DIR}/host_modem_runner.cpp)
 target_link_libraries(host_modem_runner PRIVATE vrt_testing)
@@ -24,10 +21,7 @@ set_tests_properties(host_modem_no_display PROPERTIES
 
 # A plain-C host whose own thread aborts the dial inside _vrtCL_fOpen: -51
 # soon after, the port closed, the modem stopped. With and without the window.
-add_executable(host_abort ${CMAKE_CURRENT_LIST_DIR}/host_abort.c)
-target_include_directories(host_abort PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_abort PRIVATE ${CMAKE_DL_LIBS} Threads::Threads)
-add_dependencies(host_abort vrtCLNK)
+vrt_add_c_host(host_abort LIBS Threads::Threads)
 
 add_executable(host_abort_runner ${CMAKE_CURRENT_LIST_DIR}/host_abort_runner.cpp)
 target_link_libraries(host_abort_runner PRIVATE vrt_testing)

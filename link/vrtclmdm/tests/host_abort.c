@@ -4,43 +4,18 @@
  * _vrtCL_fSetEvent(1, 1). The open must fail with -51 soon after and leave
  * the port closed. Argument 2: "window" (the progress window is shown) or
  * "nowindow". */
-#include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 
-#include "vrtclnk.h"
-
-typedef int32_t (*SetPhoneFn)(int32_t, const char*);
-typedef PortRecord* (*GetAddrFn)(int32_t, int32_t*);
-typedef int32_t (*OpenFn)(int32_t);
-typedef int32_t (*IsOpenFn)(int32_t);
-typedef int32_t (*SetEventFn)(int32_t, int32_t);
+#include "testing/c_host.h"
 
 /* Under the sanitizers: Qt's font set-up (offscreen window) leaves
  * fontconfig's caches behind at exit; they are not ours to free. */
-__attribute__((visibility("default"))) const char* __lsan_default_suppressions(void) {
-    return "leak:libfontconfig.so\n";
-}
+HOST_LSAN_SUPPRESSIONS("leak:libfontconfig.so\n")
 
-static int failures = 0;
-#define CHECK(cond)                                                  \
-    do {                                                             \
-        if (!(cond)) {                                               \
-            fprintf(stderr, "host_abort: check failed: %s\n", #cond); \
-            ++failures;                                              \
-        }                                                            \
-    } while (0)
-
-static long long nowMs(void) {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
-
-static SetEventFn setEvent;
+static __typeof__(&_vrtCL_fSetEvent) setEvent;
 static sigset_t usr1;
 static volatile int openReturned = 0;
 static long long abortedAt = 0;
@@ -62,10 +37,10 @@ int main(int argc, char** argv) {
     PortRecord* rec;
     int32_t result;
     long long returnedAt;
-    SetPhoneFn setPhone;
-    GetAddrFn getAddr;
-    OpenFn open;
-    IsOpenFn isOpen;
+    __typeof__(&_vrtCL_fSetPhone) setPhone;
+    __typeof__(&_vrtCL_fGetAddr) getAddr;
+    __typeof__(&_vrtCL_fOpen) open;
+    __typeof__(&_vrtCL_fIsOpen) isOpen;
     void* lib;
     if (argc < 3) {
         fprintf(stderr, "usage: host_abort <vrtCLNK.so> window|nowindow\n");
@@ -76,20 +51,12 @@ int main(int argc, char** argv) {
     sigaddset(&usr1, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &usr1, NULL);
 
-    lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        fprintf(stderr, "host_abort: %s\n", dlerror());
-        return 2;
-    }
-    setPhone = (SetPhoneFn)dlsym(lib, "_vrtCL_fSetPhone");
-    getAddr = (GetAddrFn)dlsym(lib, "_vrtCL_fGetAddr");
-    open = (OpenFn)dlsym(lib, "_vrtCL_fOpen");
-    isOpen = (IsOpenFn)dlsym(lib, "_vrtCL_fIsOpen");
-    setEvent = (SetEventFn)dlsym(lib, "_vrtCL_fSetEvent");
-    if (!setPhone || !getAddr || !open || !isOpen || !setEvent) {
-        fprintf(stderr, "host_abort: a name is missing\n");
-        return 2;
-    }
+    lib = hostOpen(argv[1]);
+    setPhone = HOST_FN(lib, _vrtCL_fSetPhone);
+    getAddr = HOST_FN(lib, _vrtCL_fGetAddr);
+    open = HOST_FN(lib, _vrtCL_fOpen);
+    isOpen = HOST_FN(lib, _vrtCL_fIsOpen);
+    setEvent = HOST_FN(lib, _vrtCL_fSetEvent);
 
     CHECK(setPhone(1, "555 12 34") == 1);
     rec = getAddr(1, &status);

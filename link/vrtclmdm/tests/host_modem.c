@@ -2,40 +2,14 @@
  * its modem through the record pointer, opens (dials), runs one request and
  * closes (hangs up). Argument 2 says whether the dial must have shown the
  * progress window ("window") or run without one ("nowindow"). */
-#include <dlfcn.h>
 #include <stdio.h>
 #include <string.h>
-#include <time.h>
 
-#include "vrtclnk.h"
-
-typedef int32_t (*SetPhoneFn)(int32_t, const char*);
-typedef PortRecord* (*GetAddrFn)(int32_t, int32_t*);
-typedef int32_t (*OpenFn)(int32_t);
-typedef void (*CloseFn)(int32_t);
-typedef int32_t (*IsOpenFn)(int32_t);
-typedef int32_t (*RequestFn)(int32_t, const uint8_t*, uint16_t, uint8_t*, uint16_t, uint16_t*);
+#include "testing/c_host.h"
 
 /* Under the sanitizers: Qt's font set-up (offscreen window) leaves
  * fontconfig's caches behind at exit; they are not ours to free. */
-__attribute__((visibility("default"))) const char* __lsan_default_suppressions(void) {
-    return "leak:libfontconfig.so\n";
-}
-
-static int failures = 0;
-#define CHECK(cond)                                                  \
-    do {                                                             \
-        if (!(cond)) {                                               \
-            fprintf(stderr, "host_modem: check failed: %s\n", #cond); \
-            ++failures;                                              \
-        }                                                            \
-    } while (0)
-
-static long long nowMs(void) {
-    struct timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
-}
+HOST_LSAN_SUPPRESSIONS("leak:libfontconfig.so\n")
 
 int main(int argc, char** argv) {
     if (argc < 3) {
@@ -43,22 +17,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const int expectWindow = strcmp(argv[2], "window") == 0;
-    void* lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        fprintf(stderr, "host_modem: %s\n", dlerror());
-        return 2;
-    }
-    SetPhoneFn setPhone = (SetPhoneFn)dlsym(lib, "_vrtCL_fSetPhone");
-    GetAddrFn getAddr = (GetAddrFn)dlsym(lib, "_vrtCL_fGetAddr");
-    OpenFn open = (OpenFn)dlsym(lib, "_vrtCL_fOpen");
-    CloseFn close = (CloseFn)dlsym(lib, "_vrtCL_fClose");
-    IsOpenFn isOpen = (IsOpenFn)dlsym(lib, "_vrtCL_fIsOpen");
-    RequestFn request = (RequestFn)dlsym(lib, "_vrtCL_fRequest");
-    void** frmMdmWork = (void**)dlsym(lib, "_FrmMDMWork");
-    if (!setPhone || !getAddr || !open || !close || !isOpen || !request || !frmMdmWork) {
-        fprintf(stderr, "host_modem: a name is missing\n");
-        return 2;
-    }
+    void* lib = hostOpen(argv[1]);
+    __auto_type setPhone = HOST_FN(lib, _vrtCL_fSetPhone);
+    __auto_type getAddr = HOST_FN(lib, _vrtCL_fGetAddr);
+    __auto_type open = HOST_FN(lib, _vrtCL_fOpen);
+    __auto_type close = HOST_FN(lib, _vrtCL_fClose);
+    __auto_type isOpen = HOST_FN(lib, _vrtCL_fIsOpen);
+    __auto_type request = HOST_FN(lib, _vrtCL_fRequest);
+    void** frmMdmWork = HOST_VAR(lib, _FrmMDMWork);
 
     CHECK(setPhone(1, "555 12 34") == 1);
     int32_t status = 0;

@@ -12,9 +12,7 @@ foreach(t fuzz_frames fuzzseeds_frames)
 endforeach()
 
 # A plain-C host that loads the built vrtCLNK.so with dlopen.
-add_executable(host_frames ${CMAKE_CURRENT_LIST_DIR}/host_frames.c)
-target_link_libraries(host_frames PRIVATE ${CMAKE_DL_LIBS})
-add_dependencies(host_frames vrtCLNK)
+vrt_add_c_host(host_frames)
 add_test(NAME host_frames COMMAND host_frames $<TARGET_FILE:vrtCLNK>)
 # The host unloads the library on purpose; LeakSanitizer then reports the
 # start-up allocation of libgomp (a dependency of Qt's) with no module to name.
@@ -28,10 +26,7 @@ set_tests_properties(host_frames PROPERTIES
 # simulator, which it starts as request_sim_serve on the master side.
 add_executable(request_sim_serve ${CMAKE_CURRENT_LIST_DIR}/request_sim_serve.cpp)
 target_link_libraries(request_sim_serve PRIVATE vrt_testing)
-add_executable(host_request ${CMAKE_CURRENT_LIST_DIR}/host_request.c)
-target_include_directories(host_request PRIVATE ${CMAKE_SOURCE_DIR}/link/include)
-target_link_libraries(host_request PRIVATE ${CMAKE_DL_LIBS} util)
-add_dependencies(host_request vrtCLNK request_sim_serve)
+vrt_add_c_host(host_request LIBS util DEPENDS request_sim_serve)
 add_test(NAME host_request COMMAND host_request $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:request_sim_serve>)
 # Unloading the library also unloads libgomp, which Qt's dependencies pull in
 # and whose start-up allocation LeakSanitizer then reports without a module

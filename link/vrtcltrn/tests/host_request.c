@@ -3,7 +3,6 @@
  * controller, reads the statistics through the record pointer, closes the
  * port and unloads the library.
  *   host_request <path of vrtCLNK.so> <path of request_sim_serve> */
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <pty.h>
 #include <signal.h>
@@ -15,32 +14,7 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include "vrtclnk.h"
-
-typedef int32_t (*OpenFn)(int32_t);
-typedef void (*CloseFn)(int32_t);
-typedef int32_t (*IsOpenFn)(int32_t);
-typedef PortRecord* (*GetAddrFn)(int32_t, int32_t*);
-typedef int32_t (*RequestFn)(int32_t, const uint8_t*, uint16_t, uint8_t*, uint16_t, uint16_t*);
-typedef const char* (*Err2strFn)(int32_t);
-
-static int failures = 0;
-#define CHECK(cond)                                                   \
-    do {                                                              \
-        if (!(cond)) {                                                \
-            fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                               \
-        }                                                             \
-    } while (0)
-
-static void* need(void* lib, const char* name) {
-    void* f = dlsym(lib, name);
-    if (!f) {
-        fprintf(stderr, "missing export %s\n", name);
-        exit(1);
-    }
-    return f;
-}
+#include "testing/c_host.h"
 
 static pid_t startSimulator(const char* serve, int master, int protocol) {
     char fdText[16], protocolText[16];
@@ -73,17 +47,13 @@ int main(int argc, char** argv) {
     tcsetattr(master, TCSANOW, &raw);
     setenv("VRT_COM1", name, 1);
 
-    void* lib = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-    if (!lib) {
-        fprintf(stderr, "dlopen: %s\n", dlerror());
-        return 1;
-    }
-    OpenFn comOpen = (OpenFn)need(lib, "_vrtCL_fComOpen");
-    CloseFn comClose = (CloseFn)need(lib, "_vrtCL_fComClose");
-    IsOpenFn comIsOpen = (IsOpenFn)need(lib, "_vrtCL_fComIsOpen");
-    GetAddrFn getAddr = (GetAddrFn)need(lib, "_vrtCL_fGetAddr");
-    RequestFn comRequest = (RequestFn)need(lib, "_vrtCL_fComRequest");
-    Err2strFn err2str = (Err2strFn)need(lib, "_vrtCL_fErr2str");
+    void* lib = hostOpen(argv[1]);
+    __auto_type comOpen = HOST_FN(lib, _vrtCL_fComOpen);
+    __auto_type comClose = HOST_FN(lib, _vrtCL_fComClose);
+    __auto_type comIsOpen = HOST_FN(lib, _vrtCL_fComIsOpen);
+    __auto_type getAddr = HOST_FN(lib, _vrtCL_fGetAddr);
+    __auto_type comRequest = HOST_FN(lib, _vrtCL_fComRequest);
+    __auto_type err2str = HOST_FN(lib, _vrtCL_fErr2str);
 
     int32_t status = 0;
     PortRecord* rec = getAddr(0, &status);
