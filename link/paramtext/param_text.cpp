@@ -160,9 +160,17 @@ void ParseCfgText(char keep, char* src, char* dst, uint16_t maxLen) {
     // Sized to the text, so no length is cut before the limit is checked.
     const size_t n = std::strlen(src);
     std::string work(n + 1, '\0');
-    StrUnquote(src, work.data(), int32_t(n < 0x7FFFFFFF ? n : 0x7FFFFFFF), '"');
+    const int32_t whole = int32_t(n < 0x7FFFFFFF ? n : 0x7FFFFFFF);
+    const bool pairGone = StrUnquote(src, work.data(), whole, '"') != whole;
     StrCutBracketed(work.data(), '[', ' ');
     StrTrim(work.data());
+    // A command quoted on its own with a comment behind it ("AT&F" [reset])
+    // shows its pair only now; left in place, the quotes would reach the modem.
+    if (!pairGone) {
+        const std::string cut = work.c_str();
+        StrUnquote(cut.c_str(), work.data(), int32_t(cut.size()), '"');
+        StrTrim(work.data());
+    }
     const size_t len = std::strlen(work.c_str());
     if (len > maxLen) return;
     // The text and its terminator only: bytes behind it keep their old values.

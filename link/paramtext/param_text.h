@@ -43,7 +43,8 @@ char* StrRemoveBlanks(char* text);
 char* StrCopyN(char* dst, const char* src, int32_t n);
 
 // Stores a configuration text into `dst`: `src` (trimmed in place) loses one
-// pair of double quotes and its bracketed comments and is trimmed again; it
+// pair of double quotes (around the whole text or around the command before
+// its comment) and its bracketed comments and is trimmed again; it
 // replaces `dst` when it has at most `maxLen` characters. A `src` that is
 // exactly the character `keep` leaves `dst` as it is. When stored, the text
 // and its terminator are written; bytes behind them keep their old values.

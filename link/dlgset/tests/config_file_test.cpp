@@ -283,11 +283,13 @@ TEST_F(ConfigFile, CommandLines) {
     };
     char line0[VRT_CMD_SIZE];
     std::memcpy(line0, r.cmdLines[0], sizeof line0);
-    load("MODEM1_cmd1_1=\"\"\r\nMODEM1_cmd2_3=\"AT [comment]\"\r\nMODEM1_cmdATD=ATDT [tone]\r\n");
+    load("MODEM1_cmd1_1=\"\"\r\nMODEM1_cmd2_3=\"AT [comment]\"\r\nMODEM1_cmdATD=ATDT [tone]\r\n"
+         "MODEM1_cmd1_4=\"AT&F\" [reset]\r\n");
     EXPECT_STREQ(r.cmdLines[0], "");
     EXPECT_EQ(std::memcmp(r.cmdLines[0] + 1, line0 + 1, sizeof line0 - 1), 0);  // bytes behind the terminator stay
     EXPECT_STREQ(r.cmdLines[1], "ATZ0|ATE0");  // missing key: kept
     EXPECT_STREQ(r.cmdLines[8], "AT");
+    EXPECT_STREQ(r.cmdLines[3], "AT&F");
     EXPECT_STREQ(r.cmdLines[6], "ATZ0|ATE0|ATL3");
     EXPECT_STREQ(r.cmdATD, "ATDT");
 
@@ -423,7 +425,9 @@ TEST_F(ConfigFile, ReadOnlyFilesAreRefusedAndKept) {
     const std::string global = readFile(names.global);
     ASSERT_EQ(::chmod(names.global.c_str(), 0444), 0);
     IS_GLOBAL = 1;
-    EXPECT_FALSE(SaveLinkSettings());
+    std::string failed;
+    EXPECT_FALSE(SaveLinkSettings(&failed));
+    EXPECT_EQ(failed, names.global);
     EXPECT_EQ(readFile(names.global), global);
     EXPECT_EQ(ProfileFile(names.local).read("vrtCLink", "IS_GLOBAL", ""), "1");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);

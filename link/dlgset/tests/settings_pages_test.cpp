@@ -120,6 +120,7 @@ TEST_F(SettingsPages, ModemCommandCells) {
 
     EXPECT_EQ("+++|+++ATZ0", ReadModemCmdText(rec, 0, "?"));
     EXPECT_EQ("ATZ0|ATE0", ReadModemCmdText(rec, 0, " \" ATZ0|ATE0 [init]\" "));
+    EXPECT_EQ("AT&F", ReadModemCmdText(rec, 3, "\"AT&F\" [reset]"));
     EXPECT_EQ("ATZ0|ATE0", ReadModemCmdText(rec, 0, std::string(21, 'X')));
     EXPECT_EQ(std::string(20, 'X'), ReadModemCmdText(rec, 0, std::string(20, 'X')));
     EXPECT_EQ("", ReadModemCmdText(rec, 2, ""));

@@ -200,6 +200,8 @@ TEST(ParamText, ParseCfgTextStoresOrKeeps) {
     EXPECT_EQ(parse("\" ATZ0|ATE0 [init]\""), "ATZ0|ATE0");
     EXPECT_EQ(parse("  \"ATDT\"  "), "ATDT");
     EXPECT_EQ(parse("ATDP [pulse]"), "ATDP");
+    EXPECT_EQ(parse(" \"AT&F\" [reset] "), "AT&F");  // the pair around the command alone goes too
+    EXPECT_EQ(parse("\"\"AT\"\""), "\"AT\"");           // but only one pair
     EXPECT_EQ(parse(" ? "), "?");  // only the bare marker keeps
     EXPECT_EQ(parse("\""), "\"");
     EXPECT_EQ(parse(std::string(20, 'A')), std::string(20, 'A'));
