@@ -701,8 +701,8 @@ void TFrmDlgSet::SBtnPLoadClick() {
 void TFrmDlgSet::SBtnPSaveClick() {
     ReadAllEdits();
     // A file that cannot be written must not look saved.
-    if (!SaveLinkSettings()) {
-        const std::string question = "\nНе удалось записать файл конфигурации:\n"_cp + ConfigFileInUse();
+    if (std::string failed; !SaveLinkSettings(&failed)) {
+        const std::string question = "\nНе удалось записать файл конфигурации:\n"_cp + failed;
         ShowLinkMessage(kMsgOk, kIconWarning, -1, kTextNone, "[СОХРАНИТЬ]"_cp, question.c_str());
     }
 }

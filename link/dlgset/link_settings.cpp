@@ -272,19 +272,24 @@ void LoadLinkSettings() {
     }
 }
 
-bool SaveLinkSettings() {
+bool SaveLinkSettings(std::string* failedFile) {
+    if (failedFile) failedFile->clear();
     const ConfigFileNames& names = fileNames();
-    const std::string& inUse = ConfigFileInUse();
+    const std::string inUse = ConfigFileInUse();
     platform::ProfileFile local(names.local);
     local.write(kConfigSection, "IS_GLOBAL", format("%i", IS_GLOBAL));
     if (inUse == names.local) {
         writeSettings(local);
-        return local.save();
+        const bool saved = local.save();
+        if (!saved && failedFile) *failedFile = names.local;
+        return saved;
     }
     const bool localSaved = local.save();
     platform::ProfileFile target(inUse);
     writeSettings(target);
     const bool targetSaved = target.save();
+    // The settings' own file comes first: when it was written, only the flag was lost.
+    if (failedFile && !(localSaved && targetSaved)) *failedFile = targetSaved ? names.local : inUse;
     return localSaved && targetSaved;
 }
 

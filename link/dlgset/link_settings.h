@@ -59,7 +59,8 @@ bool WriteIsGlobal();
 // missing, not a number or out of range leaves its field as it was.
 void LoadLinkSettings();
 // Writes IS_GLOBAL into the local file and every setting into the file in use.
-// False when a file cannot be written; the settings in memory never change.
-bool SaveLinkSettings();
+// False when a file cannot be written; `failedFile` (when given) then names it,
+// the file in use when both failed. The settings in memory never change.
+bool SaveLinkSettings(std::string* failedFile = nullptr);
 
 }  // namespace vrt::link

@@ -508,6 +508,15 @@ TEST_F(Form, SaveThatCannotWriteSaysSo) {
         EXPECT_NE(std::string::npos, text.find(U("Не удалось записать файл конфигурации:"_cp)));
         EXPECT_NE(std::string::npos, text.find("host.INI"));
         EXPECT_EQ(QMessageBox::Warning, icon);
+
+        // Global: the global file takes the settings, only the local flag fails.
+        Ctl<QToolButton>(&d, "SBtnFNCfgChg")->click();
+        text.clear();
+        th::AnswerMessageBox(QMessageBox::Ok, &text, &icon);
+        Ctl<QToolButton>(&d, "SBtnPSave")->click();
+        EXPECT_NE(std::string::npos, text.find("host.INI")) << text;
+        EXPECT_EQ(std::string::npos, text.find("lib.CFG")) << text;
+        Ctl<QToolButton>(&d, "SBtnFNCfgChg")->click();
     });
     SetConfigFileNames(original);
     std::error_code ec;
