@@ -4,6 +4,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
+#include <QTextDocument>
+#include <QTextOption>
 
 #include "platform/cp1251.h"
 #include "ui_about.h"
@@ -91,6 +93,9 @@ TFrmAbout::TFrmAbout(AboutController& controller)
     firm.setColor(QPalette::WindowText, kNavy);
     ui_->STFirm->setPalette(firm);
     ui_->MemoAddres->setPlainText(fromCp(AboutController::kContactLines));
+    QTextOption centred = ui_->MemoAddres->document()->defaultTextOption();
+    centred.setAlignment(Qt::AlignHCenter);
+    ui_->MemoAddres->document()->setDefaultTextOption(centred);
     ui_->PnlAddress->raise();
     for (QWidget* w : {static_cast<QWidget*>(ui_->ImgInfo), static_cast<QWidget*>(ui_->Img1Info),
                        static_cast<QWidget*>(ui_->ImgIconMail), static_cast<QWidget*>(ui_->PnlContact),

@@ -4,8 +4,10 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTextBlock>
 #include <QTimer>
 
 #include <cstdlib>
@@ -146,6 +148,7 @@ TEST_F(AboutBox, NestedCallWhileShownIsRefused) {
 
 TEST_F(AboutBox, TimerAnimatesAndContactPanelOpensAndCloses) {
     bool l1Before = false, l1After = false, panelOpen = false, panelClosed = true;
+    int contactLines = 0;
     QString heading1, heading2;
     QTimer::singleShot(0, [&] {
         auto* form = static_cast<TFrmAbout*>(box());
@@ -161,6 +164,17 @@ TEST_F(AboutBox, TimerAnimatesAndContactPanelOpensAndCloses) {
                           Qt::NoModifier);
         QApplication::sendEvent(contact, &press);
         panelOpen = form->findChild<QWidget*>("PnlAddress")->isVisible();
+        // Each contact line stands as far from the memo's left edge as from its right.
+        auto* memo = form->findChild<QPlainTextEdit*>("MemoAddres");
+        for (QTextBlock b = memo->document()->begin(); b.isValid(); b = b.next()) {
+            if (b.text().isEmpty()) continue;
+            QTextCursor at(b);
+            const int left = memo->cursorRect(at).left();
+            at.movePosition(QTextCursor::EndOfBlock);
+            const int right = memo->viewport()->width() - memo->cursorRect(at).right();
+            ++contactLines;
+            EXPECT_LE(std::abs(left - right), 4) << b.text().toStdString() << ": " << left << " / " << right;
+        }
         QMetaObject::invokeMethod(&form->timer(), "timeout");
         heading1 = form->findChild<QLabel*>("STFirm")->text();
         QMetaObject::invokeMethod(&form->timer(), "timeout");
@@ -173,6 +187,7 @@ TEST_F(AboutBox, TimerAnimatesAndContactPanelOpensAndCloses) {
     EXPECT_TRUE(l1Before);
     EXPECT_FALSE(l1After);
     EXPECT_TRUE(panelOpen);
+    EXPECT_EQ(contactLines, 4);
     EXPECT_NE(heading1, heading2);
     EXPECT_TRUE(panelClosed);
 }
