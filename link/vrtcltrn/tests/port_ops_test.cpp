@@ -1,10 +1,42 @@
 // Plain-port operations over pseudo-terminals.
 #include <gtest/gtest.h>
 
+#include <asm/ioctls.h>
+#include <asm/termbits.h>
+#include <dlfcn.h>
+#include <sys/ioctl.h>
+
+#include <atomic>
+#include <cstdarg>
 #include <cstring>
 
 #include "port_ops_fixture.h"
 #include "vrtcltrn/port_ops.h"
+
+namespace {
+
+// The last line settings a descriptor was given (TCSETS2) while `watching`.
+// A pseudo-terminal forces 8 data bits and drops PARENB from what it keeps,
+// so those two can only be seen on their way into the kernel.
+std::atomic<bool> watching{false};
+struct termios2 lineGiven {};
+int lineGivenTo = -1;
+
+}  // namespace
+
+extern "C" int ioctl(int fd, unsigned long request, ...) __THROW {
+    va_list args;
+    va_start(args, request);
+    void* arg = va_arg(args, void*);
+    va_end(args);
+    using Real = int (*)(int, unsigned long, ...);
+    static const Real real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "ioctl"));
+    if (request == TCSETS2 && arg && watching) {
+        std::memcpy(&lineGiven, arg, sizeof lineGiven);
+        lineGivenTo = fd;
+    }
+    return real(fd, request, arg);
+}
 
 namespace {
 
@@ -50,6 +82,53 @@ TEST_F(PortOps, OpenSetsTheLineAndClearsTheStatistics) {
     EXPECT_EQ(serial::eventMask(r.hCom), 0xC5u);
     EXPECT_FALSE(serial::rts(r.hCom));
     EXPECT_FALSE(serial::dtr(r.hCom));
+}
+
+// The port's line settings reach the device: read back from the
+// pseudo-terminal's master side what its driver keeps (rate, stop bits,
+// odd/mark/space, parity checking), and the rest from the request itself.
+TEST_F(PortOps, LineSettingsReachTheDevice) {
+    struct Row {
+        uint32_t baud;
+        uint8_t data, parity, stop;
+        tcflag_t size;
+    };
+    const Row rows[] = {
+        {19200, 8, 2, 0, CS8},  // the default: even parity
+        {9600, 7, 1, 2, CS7},   {115200, 8, 0, 2, CS8}, {1200, 7, 3, 0, CS7},
+        {4800, 6, 4, 0, CS6},   {300, 5, 2, 1, CS5},  // 1.5 stop bits: CSTOPB with 5 data bits
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.baud << " " << int(row.data) << " parity " << int(row.parity)
+                                        << " stop " << int(row.stop));
+        rec().baud = row.baud;
+        rec().data = row.data;
+        rec().parity = row.parity;
+        rec().stop = row.stop;
+        lineGivenTo = -1;
+        watching = true;
+        openPort();
+        watching = false;
+        const bool parity = row.parity != 0;
+        const bool odd = row.parity == 1 || row.parity == 3;
+        const bool stick = row.parity >= 3;
+
+        struct termios2 kept {};
+        ASSERT_EQ(ioctl(pty_->masterFd(), TCGETS2, &kept), 0);
+        EXPECT_EQ(kept.c_ospeed, row.baud);
+        EXPECT_EQ(kept.c_ispeed, row.baud);
+        EXPECT_EQ(bool(kept.c_cflag & CSTOPB), row.stop != 0);
+        EXPECT_EQ(bool(kept.c_cflag & PARODD), odd);
+        EXPECT_EQ(bool(kept.c_cflag & CMSPAR), stick);
+        EXPECT_EQ(bool(kept.c_iflag & INPCK), parity);
+        EXPECT_FALSE(kept.c_cflag & CRTSCTS);
+        EXPECT_FALSE(kept.c_iflag & (IXON | IXOFF));
+
+        ASSERT_EQ(lineGivenTo, rec().hCom);
+        EXPECT_EQ(lineGiven.c_cflag & CSIZE, row.size);
+        EXPECT_EQ(bool(lineGiven.c_cflag & PARENB), parity);
+        EXPECT_EQ(lineGiven.c_cflag & (CSTOPB | PARODD | CMSPAR), kept.c_cflag & (CSTOPB | PARODD | CMSPAR));
+    }
 }
 
 TEST_F(PortOps, ReopenAndCloseKeepTheOpenCount) {
