@@ -290,6 +290,24 @@ TEST_F(PortOps, ReadUnframesWhatArrivedAndCutsToTheBuffer) {
     EXPECT_EQ(+rec().cntErrInp, 2u);
 }
 
+// Bytes past what a read takes are discarded with it: the tail of an
+// over-long answer never becomes the next answer.
+TEST_F(PortOps, ReadLeavesNothingForTheNextAnswer) {
+    rec().protocol = int32_t(WireProtocol::VrtRtu);  // a read takes 1087 bytes at most
+    openPort();
+    const Bytes stale = {0x04, 0x13, 0xEE}, fresh = {0x04, 0x13, 0x01};
+    Bytes overLong(1087, 0x55);
+    const Bytes tail = ControllerSim::frame(WireProtocol::VrtRtu, stale);
+    overLong.insert(overLong.end(), tail.begin(), tail.end());
+    pty_->write(overLong);
+    uint8_t buf[64];
+    uint16_t n = 0;
+    EXPECT_NE(_vrtCL_fComRead(kPort, buf, sizeof buf, &n, 0), 0);
+    pty_->write(ControllerSim::frame(WireProtocol::VrtRtu, fresh));
+    ASSERT_EQ(_vrtCL_fComRead(kPort, buf, sizeof buf, &n, 0), 0);
+    EXPECT_EQ(Bytes(buf, buf + n), fresh);
+}
+
 TEST_F(PortOps, ListeningReadWaitsForTheLineToSettle) {
     openPort();
     const Bytes payload = {0x09, 0x21, 0x55};

@@ -183,6 +183,24 @@ TEST_F(Requests, CutOrGarbledAnswersEndTheRequestWithoutRepeat) {
     EXPECT_EQ(+rec().repeatCount, 0);
 }
 
+// A request that gave up leaves the repeat count at rptErr. The next answer
+// that is read clears it, even one the answer check refuses; a garbled or
+// cut answer, which is no good read, leaves it.
+TEST_F(Requests, AnAnswerReadClearsTheRepeatCount) {
+    openWithSim(WireProtocol::VrtRtu, {.garbage = {1, 2, 3, 4, 5, 6}});
+    Bytes answer;
+    rec().repeatCount = 3;
+    EXPECT_EQ(request({4, 0x03, 1}, answer), -40);
+    EXPECT_EQ(+rec().repeatCount, 3);
+    sim_->setBehaviour({.answerAddress = 5});
+    EXPECT_EQ(request({4, 0x03, 1}, answer), -18);
+    EXPECT_EQ(+rec().repeatCount, 0);
+    rec().repeatCount = 3;
+    sim_->setBehaviour({});
+    EXPECT_EQ(request({4, 0x03, 1}, answer), 0);
+    EXPECT_EQ(+rec().repeatCount, 0);
+}
+
 TEST_F(Requests, SplitAnswerJoinsWithinTheIntervalOnly) {
     openWithSim(WireProtocol::VrtAscii, {.splitAt = 5, .splitGapMs = 100});
     Bytes answer;

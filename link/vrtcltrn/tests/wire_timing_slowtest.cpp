@@ -5,10 +5,12 @@
 // RTS switches and the read's time-out need real time and get wide margins.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -158,6 +160,41 @@ TEST_F(WireTiming, FrameLeavesWhileRtsIsUpAfterTheLeadAndBeforeTheTransmitWait) 
     const uint32_t transmit = 247 + 33;     // C(11 + 16) + 33
     EXPECT_GE(bytes.front().tickMs - calls[0].tickMs, lead - kTickSlack) << "RTS up to the first character";
     EXPECT_GE(calls[1].tickMs - bytes.back().tickMs, transmit - kTickSlack) << "last character to RTS down";
+}
+
+// A write that cannot get its frame out before its time-out (nobody takes
+// the bytes) gives -9 and discards what is still queued: none of it is left
+// to go out later in front of the next frame.
+TEST_F(WireTiming, FailedWriteDiscardsWhatIsQueued) {
+    rec().baud = 115200;
+    rec().protocol = int32_t(WireProtocol::VrtRtu);  // the shortest write time-out, under 2 s
+    openPort();
+    size_t queued = 0;
+    {
+        // Once the write's own purge is done, fill the line until it takes no more.
+        vrt::test::PumpScript fill([&] {
+            if (queued != 0 || rec().phase != 3) return;
+            const int h = rec().hCom;
+            const int flags = fcntl(h, F_GETFL);
+            fcntl(h, F_SETFL, flags | O_NONBLOCK);
+            const Bytes block(4096, 0x55);
+            // The far end moves what it took into its own buffer a moment
+            // later: fill again until a pause frees no more room.
+            for (size_t round = 1; round != 0; std::this_thread::sleep_for(std::chrono::milliseconds(20))) {
+                round = 0;
+                for (ssize_t n; (n = ::write(h, block.data(), block.size())) > 0;) round += size_t(n);
+                queued += round;
+            }
+            fcntl(h, F_SETFL, flags);
+        });
+        const uint8_t payload[] = {4, 3, 1};
+        EXPECT_EQ(_vrtCL_fComWrite(kPort, payload, sizeof payload, nullptr, 0), -9);
+    }
+    EXPECT_EQ(+rec().cntErrOut, 1u);
+    ASSERT_GT(queued, 0u);
+    // A pseudo-terminal's far end keeps what it has taken in already (one
+    // buffer); the purge discards the rest.
+    EXPECT_LT(pty_->read(50, 1000).size(), queued);
 }
 
 TEST_F(WireTiming, ReadEndsAtItsTotalTimeOutWhileBytesKeepTrickling) {
