@@ -275,7 +275,7 @@ void LoadLinkSettings() {
 bool SaveLinkSettings(std::string* failedFile) {
     if (failedFile) failedFile->clear();
     const ConfigFileNames& names = fileNames();
-    const std::string inUse = ConfigFileInUse();
+    const std::string& inUse = ConfigFileInUse();
     platform::ProfileFile local(names.local);
     local.write(kConfigSection, "IS_GLOBAL", format("%i", IS_GLOBAL));
     if (inUse == names.local) {
