@@ -124,7 +124,7 @@ TEST_F(PortOps, LineSettingsReachTheDevice) {
         EXPECT_FALSE(kept.c_cflag & CRTSCTS);
         EXPECT_FALSE(kept.c_iflag & (IXON | IXOFF));
 
-        ASSERT_EQ(lineGivenTo, rec().hCom);
+        ASSERT_EQ(lineGivenTo, +rec().hCom);
         EXPECT_EQ(lineGiven.c_cflag & CSIZE, row.size);
         EXPECT_EQ(bool(lineGiven.c_cflag & PARENB), parity);
         EXPECT_EQ(lineGiven.c_cflag & (CSTOPB | PARODD | CMSPAR), kept.c_cflag & (CSTOPB | PARODD | CMSPAR));
