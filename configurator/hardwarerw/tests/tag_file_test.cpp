@@ -352,26 +352,33 @@ TEST_F(TagFile, UnknownKeysAndLinesAreKeptByteForByte) {
     EXPECT_NE(saved.find("new=1,L,R\r\n"), std::string::npos);
 }
 
+// Names the file cannot tell apart: the same letters in another case, or
+// with blanks before them (the file finds sections without those).
 TEST_F(TagFile, DevicesOfOneNameShareTheirSections) {
-    TVrtNet project;
-    TDevice& first = AddDevice(project, "Same");
-    first.Speed = 1200;
-    AddTag(first, "a", 1);
-    AddTag(first, "b", 2);
-    TDevice& second = AddDevice(project, "SAME");
-    second.Speed = 4800;
-    AddTag(second, "B", 20);
-    AddTag(second, "c", 3);
-    SaveTagFile(project, file);
+    const std::pair<std::string, std::string> names[] = {{"Same", "SAME"}, {"A", " A"}, {"\tb", "B"}};
+    for (const auto& [firstName, secondName] : names) {
+        SCOPED_TRACE(secondName);
+        TVrtNet project;
+        TDevice& first = AddDevice(project, firstName);
+        first.Speed = 1200;
+        AddTag(first, "a", 1);
+        AddTag(first, "b", 2);
+        TDevice& second = AddDevice(project, secondName);
+        second.Speed = 4800;
+        AddTag(second, "B", 20);
+        AddTag(second, "c", 3);
+        std::filesystem::remove(file);
+        SaveTagFile(project, file);
 
-    TVrtNet again;
-    ASSERT_EQ(load(again, file).result, 0);
-    ASSERT_EQ(again.DeviceList().Count(), 2);
-    for (int i = 0; i < 2; ++i) {
-        const TDevice& d = *again.DeviceList().Device(i);
-        EXPECT_EQ(d.Speed, 4800);
-        EXPECT_EQ(TagNames(d), (std::vector<std::string>{"a", "b", "c"}));
-        EXPECT_EQ(d.Tag(1)->NumVar, 20);
+        TVrtNet again;
+        ASSERT_EQ(load(again, file).result, 0);
+        ASSERT_EQ(again.DeviceList().Count(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const TDevice& d = *again.DeviceList().Device(i);
+            EXPECT_EQ(d.Speed, 4800);
+            EXPECT_EQ(TagNames(d), (std::vector<std::string>{"a", "b", "c"}));
+            EXPECT_EQ(d.Tag(1)->NumVar, 20);
+        }
     }
 }
 
