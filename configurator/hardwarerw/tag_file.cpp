@@ -137,6 +137,12 @@ int32_t LoadTagFile(TVrtNet& project, const std::string& fileName, std::vector<S
     std::vector<SkippedTag> bad;
     try {
         const ProfileFile ini(fileName);
+        if (ini.readFailed()) {
+            // File names are the file system's UTF-8; the box shows Windows-1251.
+            Messages().errorBox("Не удалось прочитать файл с тегами!\n"_cp + cp1251::fromUtf8(fileName),
+                                "Ошибка!"_cp);
+            return -1;
+        }
         if (!ini.existed()) {
             Messages().errorBox("Не обнаружен файл с тегами!"_cp, "Ошибка!"_cp);
             return -1;

@@ -90,9 +90,32 @@ TEST_F(TagFile, MissingFileIsToldAndLeavesTheProject) {
     EXPECT_EQ(sink.entries[0].text, "Не обнаружен файл с тегами!"_cp);
     EXPECT_EQ(sink.entries[0].caption, "Ошибка!"_cp);
     EXPECT_EQ(project.ProjectName, "kept");
-    // A folder in the file's place cannot be read either.
-    EXPECT_EQ(load(project, dir.path()).result, -1);
-    EXPECT_EQ(sink.entries.size(), 2u);
+}
+
+// A file that is there but cannot be read is told as such, with its name
+// (a character Windows-1251 lacks shows as '?'): a folder in its place, and
+// a file its user may not read (root reads any, so an ordinary user tries).
+TEST_F(TagFile, AnUnreadableFileIsToldWithItsName) {
+    const std::string folder = dir.file("папка✓.tag");
+    std::filesystem::create_directory(folder);
+    const std::string shut = dir.file("shut.tag");
+    writeFile(shut, "[Main]\nFileVersion=0\nName=P\n");
+    ASSERT_EQ(::chmod(shut.c_str(), 0), 0);
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::pair<std::string, std::string> rows[] = {{folder, dir.path() + "/папка?.tag"_cp},
+                                                        {shut, dir.path() + "/shut.tag"}};
+    for (const auto& [path, shown] : rows) {
+        SCOPED_TRACE(path);
+        const bool told = test::AsOrdinaryUser([&] {
+            sink.entries.clear();
+            TVrtNet project;
+            project.ProjectName = "kept";
+            return load(project, path).result == -1 && project.ProjectName == "kept" && sink.entries.size() == 1 &&
+                   sink.entries[0].text == "Не удалось прочитать файл с тегами!\n"_cp + shown &&
+                   sink.entries[0].caption == "Ошибка!"_cp;
+        });
+        EXPECT_TRUE(told);
+    }
 }
 
 TEST_F(TagFile, FileVersionDecidesWhetherAnythingIsRead) {
