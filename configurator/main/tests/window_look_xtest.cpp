@@ -155,6 +155,26 @@ TEST_F(Look, QtsOwnTextsAreRussian) {
     EXPECT_EQ(yes.remove('&'), QString::fromUtf8("Да"));
     EXPECT_EQ(cancel.remove('&'), QString::fromUtf8("Отмена"));
 
+    // Boxes with one button: "ОК" in Cyrillic letters, which Qt leaves Latin.
+    QStringList oks;
+    const auto readAndClose = [&] {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    for (QAbstractButton* b : box->buttons()) oks << b->text();
+                    box->button(QMessageBox::Ok)->click();
+                }
+        });
+    };
+    QtMessageSink boxes;
+    readAndClose();
+    qtUi.ErrorBox("e");
+    readAndClose();
+    boxes.errorBox("e", "c");
+    readAndClose();
+    boxes.messageBox("m");
+    EXPECT_EQ(oks, QStringList({"ОК", "ОК", "ОК"}));
+
     QFileDialog dialog(window.get());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
