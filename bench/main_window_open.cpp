@@ -140,6 +140,7 @@ void waitExposed(QWidget& window) {
 struct Run {
     double open = 1e30;  // seconds, best run
     double save = 1e30;
+    double slowestOpen = 0;  // how long a user may wait on a busy machine
 };
 
 // Each run opens the file in a fresh window that is already on screen.
@@ -154,7 +155,9 @@ Run measure(BenchUi& ui, int runs, bool withSave, int expectedTags) {
         auto start = Clock::now();
         window->Form().FileOpen->trigger();
         waitIdle();  // layout and drawing of the filled tree
-        best.open = std::min(best.open, std::chrono::duration<double>(Clock::now() - start).count());
+        const double open = std::chrono::duration<double>(Clock::now() - start).count();
+        best.open = std::min(best.open, open);
+        best.slowestOpen = std::max(best.slowestOpen, open);
 
         QTreeWidget* tree = window->Form().TreeView1;
         int shown = 0;
@@ -216,7 +219,8 @@ int main(int argc, char** argv) {
     std::printf("%8d %12.2f %14.3f\n", 1000, small.open * 1e3, small.open * 1e6 / 1000);
     std::printf("%8d %12.2f %14.3f\n", 100000, large.open * 1e3, large.open * 1e6 / 100000);
     std::printf("per-tag ratio 100000/1000: %.2f (goal <= 1.5)\n", ratio);
-    std::printf("100000 tags: open %.3f s (goal < 0.5 s), save from the window %.3f s (goal < 0.5 s)\n",
-                large.open, large.save);
+    std::printf("100000 tags: open %.3f s (goal < 0.5 s; slowest run %.3f s), save from the window %.3f s "
+                "(goal < 0.5 s)\n",
+                large.open, large.slowestOpen, large.save);
     return 0;
 }
