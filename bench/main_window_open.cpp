@@ -1,11 +1,17 @@
-// Opening a ".tag" project through the real main window (offscreen): the
-// Open command reads the file, fills the device tree and the window draws
-// it. Projects of 1 000 and 100 000 tags (devices of 500 tags); then Save
-// from the window with 100 000 tags. Prints the best of several runs and
-// the per-tag ratio of the two opens (1.0 is linear).
-#include <QApplication>
+// Opening a ".tag" project through the real main window, timed as the user
+// waits: from the Open command until the window has drawn the filled tree
+// and the program is idle again. Projects of 1 000 and 100 000 tags (devices
+// of 500 tags); then Save from the window with 100 000 tags, timed the same
+// way. Prints the best of several runs and the per-tag ratio of the two
+// opens (1.0 is linear). Runs offscreen, or on the display QT_QPA_PLATFORM
+// names (xcb under scripts/with-xvfb.sh).
 #include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
+#include <QWindow>
 
 #include <unistd.h>
 
@@ -80,9 +86,61 @@ void writeProject(const std::string& file, int tags) {
     SaveTagFile(project, file);
 }
 
+// Counts what drawing the window takes, so that waitIdle knows whether a
+// pass of the event loop still had drawing to do.
+class DrawingCounter final : public QObject {
+public:
+    int events = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::Paint:
+            case QEvent::UpdateRequest:
+            case QEvent::UpdateLater:
+            case QEvent::LayoutRequest:
+                ++events;
+                break;
+            default:
+                break;
+        }
+        return false;
+    }
+};
+
+DrawingCounter* gDrawing = nullptr;
+
+// Runs the event loop until the program is idle: each pass delivers what is
+// posted, handles what else waits and ends when a zero-timer fires; a pass
+// that had nothing to draw or lay out is the end.
+void waitIdle() {
+    for (;;) {
+        gDrawing->events = 0;
+        QCoreApplication::sendPostedEvents();
+        QEventLoop loop;
+        QTimer::singleShot(0, &loop, &QEventLoop::quit);
+        loop.exec();
+        if (gDrawing->events == 0) return;
+    }
+}
+
+// On a display the window must be mapped and exposed before it can draw.
+void waitExposed(QWidget& window) {
+    for (int i = 0; i < 500 && !(window.windowHandle() && window.windowHandle()->isExposed()); ++i) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    if (!window.windowHandle() || !window.windowHandle()->isExposed()) {
+        std::fprintf(stderr, "the window was never exposed\n");
+        std::exit(1);
+    }
+    waitIdle();
+}
+
 struct Run {
     double open = 1e30;  // seconds, best run
     double save = 1e30;
+    double slowestOpen = 0;  // how long a user may wait on a busy machine
 };
 
 // Each run opens the file in a fresh window that is already on screen.
@@ -92,12 +150,14 @@ Run measure(BenchUi& ui, int runs, bool withSave, int expectedTags) {
         auto window = std::make_unique<TzMainForm>(ui, nullptr, nullptr, "/opt/vortan/Cfg/VortanOPCCfg");
         window->resize(949, 588);
         window->show();
-        QApplication::processEvents();
+        waitExposed(*window);
 
         auto start = Clock::now();
         window->Form().FileOpen->trigger();
-        QApplication::processEvents();  // layout and drawing of the filled tree
-        best.open = std::min(best.open, std::chrono::duration<double>(Clock::now() - start).count());
+        waitIdle();  // layout and drawing of the filled tree
+        const double open = std::chrono::duration<double>(Clock::now() - start).count();
+        best.open = std::min(best.open, open);
+        best.slowestOpen = std::max(best.slowestOpen, open);
 
         QTreeWidget* tree = window->Form().TreeView1;
         int shown = 0;
@@ -109,6 +169,7 @@ Run measure(BenchUi& ui, int runs, bool withSave, int expectedTags) {
         if (withSave) {
             start = Clock::now();
             window->Form().Save->trigger();
+            waitIdle();  // the log line drawn
             best.save = std::min(best.save, std::chrono::duration<double>(Clock::now() - start).count());
             if (window->Controller().ProjectModified) {
                 std::fprintf(stderr, "save failed\n");
@@ -130,6 +191,9 @@ int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     qInstallMessageHandler(quietOffscreen);
     QApplication app(argc, argv);
+    DrawingCounter drawing;
+    gDrawing = &drawing;
+    app.installEventFilter(&drawing);
     QuietSink sink;
     SetMessageSink(&sink);
 
@@ -149,11 +213,14 @@ int main(int argc, char** argv) {
     SetMessageSink(nullptr);
 
     const double ratio = (large.open / 100000) / (small.open / 1000);
+    std::printf("platform %s; times from the command until the window is drawn and idle\n",
+                qPrintable(QGuiApplication::platformName()));
     std::printf("%8s %12s %14s\n", "tags", "open ms", "open us/tag");
     std::printf("%8d %12.2f %14.3f\n", 1000, small.open * 1e3, small.open * 1e6 / 1000);
     std::printf("%8d %12.2f %14.3f\n", 100000, large.open * 1e3, large.open * 1e6 / 100000);
     std::printf("per-tag ratio 100000/1000: %.2f (goal <= 1.5)\n", ratio);
-    std::printf("100000 tags: open %.3f s (goal < 0.5 s), save from the window %.3f s (goal < 0.5 s)\n",
-                large.open, large.save);
+    std::printf("100000 tags: open %.3f s (goal < 0.5 s; slowest run %.3f s), save from the window %.3f s "
+                "(goal < 0.5 s)\n",
+                large.open, large.slowestOpen, large.save);
     return 0;
 }

@@ -105,9 +105,14 @@ void writeLinkSettings(ProfileFile& ini, const std::string& section, const TDevi
     ini.write(section, "BlockMode", decimal(d.BlockMode));
 }
 
-// The tag keys of one variables section. Devices of one name (matched
-// without regard to case, as the file does) share it: a later tag of a name
-// already present takes that key's place, a new name is added at the end.
+// The name under which the file finds a section: without the blanks and
+// control characters at its ends, without regard to case. Devices whose
+// sections the file cannot tell apart ("A", "a", " A") share one.
+std::string sectionKey(std::string_view section) { return cp1251::upper(TrimControls(section)); }
+
+// The tag keys of one variables section. Devices that share it write the
+// union of their tags: a later tag of a name already present takes that
+// key's place, a new name is added at the end.
 struct VarsSection {
     std::vector<std::pair<std::string, std::string>> entries;
     std::unordered_map<std::string, size_t> byKey;
@@ -132,6 +137,12 @@ int32_t LoadTagFile(TVrtNet& project, const std::string& fileName, std::vector<S
     std::vector<SkippedTag> bad;
     try {
         const ProfileFile ini(fileName);
+        if (ini.readFailed()) {
+            // File names are the file system's UTF-8; the box shows Windows-1251.
+            Messages().errorBox("Не удалось прочитать файл с тегами!\n"_cp + cp1251::fromUtf8(fileName),
+                                "Ошибка!"_cp);
+            return -1;
+        }
         if (!ini.existed()) {
             Messages().errorBox("Не обнаружен файл с тегами!"_cp, "Ошибка!"_cp);
             return -1;
@@ -208,11 +219,11 @@ void SaveTagFile(const TVrtNet& project, const std::string& fileName) {
         if (!device) continue;
         const std::string& name = names[size_t(i)];
         writeLinkSettings(ini, name + kLinkSuffix, *device);
-        VarsSection& vars = sections[cp1251::upper(name)];
+        const std::string varsName = name + kVarsSuffix;
+        VarsSection& vars = sections[sectionKey(varsName)];
         for (int32_t t = 0; t < device->TagCount(); ++t)
             if (const TTagOPC* tag = device->Tag(t)) vars.add(*tag);
         // A device without tags adds no section, as writing key by key would not.
-        const std::string varsName = name + kVarsSuffix;
         if (!vars.entries.empty() || ini.hasSection(varsName)) ini.replaceSection(varsName, vars.entries);
     }
 

@@ -26,8 +26,8 @@ struct SkippedTag {
 
 // Reads the file into `project`: its fields, and its devices appended to the
 // project's (empty) device list, numbered, with their tags renumbered.
-// 0 when the file was read; -1 when it is missing or unreadable (told to the
-// user) or when tags had values that do not parse: those tags are left out,
+// 0 when the file was read; -1 when it is missing or cannot be read (each
+// told to the user, the latter with the file's name) or when tags had values that do not parse: those tags are left out,
 // listed in `skipped`, and everything else is still read.
 int32_t LoadTagFile(TVrtNet& project, const std::string& fileName, std::vector<SkippedTag>* skipped = nullptr);
 

@@ -214,7 +214,7 @@ void MainController::StoreDevicePage() {
 }
 
 void MainController::StoreTagPage() {
-    if (currentTag()) StoreTagControls(tagPage_, *currentTag());
+    if (currentTag()) refuseTagName(StoreTagControls(tagPage_, *currentTag()));
 }
 
 void MainController::UpdateModemControls() {
@@ -224,6 +224,15 @@ void MainController::UpdateModemControls() {
 
 void MainController::reportBadNumber(const std::optional<std::string>& text) {
     if (text) ui_.ErrorBox(ConversionErrorText(*text));
+}
+
+// The edit shows the name the tag kept again, so the next write-back (the
+// next key) does not refuse the same text once more.
+void MainController::refuseTagName(const StoreResult& result) {
+    if (!result.badName) return;
+    if (const TTagOPC* tag = currentTag()) tagPage_.name = tag->Name.str();
+    view_->TagPageFilled();
+    ui_.ErrorBox(*result.badName);
 }
 
 void MainController::ApplyDevicePage() {
@@ -241,11 +250,12 @@ void MainController::ApplyTagPage() {
     TTagOPC* tag = currentTag();
     if (!tag || writingBack_) return;
     ProjectModified = true;
-    StoreTagControls(tagPage_, *tag);
+    const StoreResult result = StoreTagControls(tagPage_, *tag);
     if (TagNode) {
         tree_.SetText(TagNode, TagNodeText(*tag));
         tree_.SetImages(TagNode, TagImage(*tag), TagImage(*tag));
     }
+    refuseTagName(result);
 }
 
 void MainController::RefPribExecute() {
@@ -279,11 +289,13 @@ void MainController::commitPages(bool forCommand) {
         reportBadNumber(result.badNumber);
     }
     if (TTagOPC* tag = currentTag()) {
-        if (StoreTagControls(tagPage_, *tag)) ProjectModified = true;
+        const StoreResult result = StoreTagControls(tagPage_, *tag);
+        if (result.changed) ProjectModified = true;
         if (forCommand && TagNode) {
             tree_.SetText(TagNode, TagNodeText(*tag));
             tree_.SetImages(TagNode, TagImage(*tag), TagImage(*tag));
         }
+        refuseTagName(result);
     }
     if (forCommand) StoreProjectInfo();
 }

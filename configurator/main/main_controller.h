@@ -108,6 +108,7 @@ private:
     void bringToFront(Page page);
     void nodeDeleted(TreeNode* node);
     void reportBadNumber(const std::optional<std::string>& text);
+    void refuseTagName(const StoreResult& result);
     // Stores both pages into the objects they show; marks the project
     // modified when that changed anything. Before a command it also refreshes
     // the two nodes and stores the project page; the selection handler's

@@ -1,6 +1,7 @@
 #include "main/main_window.h"
 
 #include <QCloseEvent>
+#include <QFontMetricsF>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -8,6 +9,9 @@
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
 #include <QTreeWidgetItem>
+
+#include <algorithm>
+#include <array>
 
 #include "main/icons.h"
 #include "main/qt_text.h"
@@ -112,11 +116,19 @@ void TzMainForm::setUpWidgets() {
     fixed.setStyleHint(QFont::TypeWriter);
     fixed.setFixedPitch(true);
     f.TreeView1->setFont(fixed);
-    // Node texts are shown whole: the column takes the widest text and the
-    // tree scrolls sideways when the panel is narrower.
+    // Node texts are shown whole: the column takes the widest text of all
+    // rows (fitColumn) and the tree scrolls sideways when the panel is
+    // narrower.
     f.TreeView1->header()->setStretchLastSection(false);
-    f.TreeView1->header()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    f.TreeView1->header()->setSectionResizeMode(0, QHeaderView::Fixed);
     f.TreeView1->setTextElideMode(Qt::ElideNone);
+    const QFontMetricsF metrics(f.TreeView1->font());
+    std::array<double, 256> charWidths{};
+    for (int byte = 0; byte < 256; ++byte) {
+        const char c = char(byte);
+        charWidths[size_t(byte)] = metrics.horizontalAdvance(ToQ(std::string_view(&c, 1)));
+    }
+    columnWidth_.SetCharWidths(charWidths);
 
     FillItems(f.PortCBox, PortItems());
     FillItems(f.SpeedCBox, SpeedItems());
@@ -354,7 +366,31 @@ void TzMainForm::FocusTree() { form_->TreeView1->setFocus(); }
 
 QTreeWidgetItem* TzMainForm::ItemOf(const TreeNode* node) const {
     const auto it = items_.find(node);
-    return it == items_.end() ? nullptr : it->second;
+    return it == items_.end() ? nullptr : it->second.item;
+}
+
+// Rows are indented by their level, top-level rows too (their expand mark).
+int TzMainForm::rowWidth(const TreeNode& node) const {
+    return columnWidth_.RowWidth(node.Text(), form_->TreeView1->indentation() * (node.Level() + 1));
+}
+
+void TzMainForm::fitColumn() {
+    QTreeWidget* tree = form_->TreeView1;
+    QHeaderView* header = tree->header();
+    const int widest = columnWidth_.Widest();
+    if (widest == 0 || tree->topLevelItemCount() == 0) {
+        // An empty tree keeps no scroll range from the rows it had.
+        if (header->sectionSize(0) > header->minimumSectionSize()) header->resizeSection(0, header->minimumSectionSize());
+        return;
+    }
+    if (cellExtra_ < 0) {
+        // The delegate's width of one row, less its text, is what every row
+        // adds to its text; one pixel more covers the rounding of fractions.
+        const QTreeWidgetItem* first = tree->topLevelItem(0);
+        const int text = columnWidth_.RowWidth(FromQ(first->text(0)), 0);
+        cellExtra_ = std::max(0, tree->sizeHintForIndex(tree->indexFromItem(first)).width() - text) + 1;
+    }
+    if (header->sectionSize(0) != widest + cellExtra_) header->resizeSection(0, widest + cellExtra_);
 }
 
 // Drawn once per window: a tree of 100 000 nodes shares a handful of icons.
@@ -386,6 +422,7 @@ void TzMainForm::UpdatesEnded() {
         tree->addTopLevelItems(pendingTop_);
         pendingTop_.clear();
     }
+    fitColumn();
     tree->setUpdatesEnabled(true);
 }
 
@@ -402,26 +439,38 @@ void TzMainForm::NodeAdded(TreeNode* node) {
         pendingTop_.append(item);
     else
         form_->TreeView1->addTopLevelItem(item);
-    items_[node] = item;
+    const int width = rowWidth(*node);
+    items_[node] = {item, width};
+    columnWidth_.Add(width);
+    if (!batching_) fitColumn();
 }
 
 void TzMainForm::NodeRemoving(TreeNode* node) {
     QTreeWidgetItem* item = ItemOf(node);
     const std::function<void(const TreeNode*)> forget = [&](const TreeNode* n) {
         for (int i = 0; i < n->ChildCount(); ++i) forget(n->Child(i));
-        items_.erase(n);
+        if (const auto it = items_.find(n); it != items_.end()) {
+            columnWidth_.Remove(it->second.width);
+            items_.erase(it);
+        }
     };
     forget(node);
     QSignalBlocker block(form_->TreeView1);
     pendingTop_.removeOne(item);
     delete item;
+    if (!batching_) fitColumn();
 }
 
 void TzMainForm::NodeChanged(TreeNode* node) {
-    if (QTreeWidgetItem* item = ItemOf(node)) {
-        item->setText(0, ToQ(node->Text()));
-        item->setIcon(0, nodeIcon(*node));
-    }
+    const auto it = items_.find(node);
+    if (it == items_.end()) return;
+    QTreeWidgetItem* item = it->second.item;
+    item->setText(0, ToQ(node->Text()));
+    item->setIcon(0, nodeIcon(*node));
+    columnWidth_.Remove(it->second.width);
+    it->second.width = rowWidth(*node);
+    columnWidth_.Add(it->second.width);
+    if (!batching_) fitColumn();
 }
 
 void TzMainForm::NodeExpanded(TreeNode* node) {

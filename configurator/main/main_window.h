@@ -12,6 +12,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "main/column_width.h"
 #include "main/main_controller.h"
 
 class QTreeWidgetItem;
@@ -67,10 +68,19 @@ private:
     void UpdatesBegun() override;
     void UpdatesEnded() override;
     const QIcon& nodeIcon(const TreeNode& node);
+    int rowWidth(const TreeNode& node) const;
+    // Sizes the tree's column to its widest row.
+    void fitColumn();
 
     std::unique_ptr<Ui::TzMainForm> form_;
     MainController controller_;
-    std::unordered_map<const TreeNode*, QTreeWidgetItem*> items_;
+    struct NodeItem {
+        QTreeWidgetItem* item;
+        int width;  // the row's indentation and text (ColumnWidth::RowWidth)
+    };
+    std::unordered_map<const TreeNode*, NodeItem> items_;
+    ColumnWidth columnWidth_;
+    int cellExtra_ = -1;  // a row's width beyond its text: icon and margins; -1 until measured
     bool applyingPage_ = false;
     bool batching_ = false;                   // top-level items wait in pendingTop_
     QList<QTreeWidgetItem*> pendingTop_;

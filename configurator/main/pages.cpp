@@ -193,15 +193,23 @@ void FillTagControls(TagPage& page, const TTagOPC& tag, bool& wRepNumDisabled) {
     page.id = std::to_string(tag.ID);
 }
 
-bool StoreTagControls(const TagPage& page, TTagOPC& tag) {
+StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag) {
     Store s;
-    s.text(tag.Name, CleanTagName(page.name));
+    StoreResult result;
+    // A name the file could not hold is refused; one that is already the
+    // tag's (read from a file as it stands) is kept.
+    const std::string name = CleanTagName(page.name);
+    if (name != tag.Name.view()) {
+        result.badName = TagNameRefusal(name);
+        if (!result.badName) s.text(tag.Name, name);
+    }
     if (page.numVar != Clamp(tag.NumVar, 0, kNumVarMax)) s.set(tag.NumVar, page.numVar);
     if (page.varType == 0) s.set(tag.VarType, 'L');
     if (page.varType == 1) s.set(tag.VarType, 'F');
     if (InList(page.rwType, RWTypeItems())) s.set(tag.RW, page.rwType);
     if (InList(page.rwMode, RWModeItems())) s.set(tag.WriteMode, page.rwMode);
-    return s.changed;
+    result.changed = s.changed;
+    return result;
 }
 
 std::string ConversionErrorText(std::string_view text) {
@@ -219,6 +227,13 @@ std::string CleanTagName(std::string_view text) {
     while (b < e && blank(name[b])) ++b;
     while (e > b && blank(name[e - 1])) --e;
     return name.substr(b, e - b);
+}
+
+std::optional<std::string> TagNameRefusal(std::string_view name) {
+    if (name.empty()) return "Имя тэга не может быть пустым!"_cp;
+    if (name.front() == ';' || name.front() == '[')
+        return "Имя тэга не может начинаться с \";\" или \"[\": "_cp + std::string(name);
+    return std::nullopt;
 }
 
 }  // namespace vrt::cfg

@@ -84,6 +84,7 @@ void UpdateModemControls(DevicePage& page);
 struct StoreResult {
     bool changed = false;                   // some field took a new value
     std::optional<std::string> badNumber;  // the first text that is no whole number
+    std::optional<std::string> badName;    // why a new tag name was refused
 };
 StoreResult StoreDeviceControls(const DevicePage& page, TDevice& device);
 
@@ -92,9 +93,9 @@ StoreResult StoreDeviceControls(const DevicePage& page, TDevice& device);
 // carries that across fills).
 void FillTagControls(TagPage& page, const TTagOPC& tag, bool& wRepNumDisabled);
 // Stores name, variable number, type, access and write mode, with the same
-// rules for lists without a selection and clamped spin values as above.
-// True when some field took a new value.
-bool StoreTagControls(const TagPage& page, TTagOPC& tag);
+// rules for lists without a selection and clamped spin values as above. A new
+// name that TagNameRefusal refuses leaves the name as it was.
+StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag);
 
 // The conversion error for a text that is not a whole number.
 std::string ConversionErrorText(std::string_view text);
@@ -106,5 +107,10 @@ std::string ConversionErrorText(std::string_view text);
 // characters) here, after the cut to its 50 characters.
 std::string CleanDeviceName(std::string_view text);
 std::string CleanTagName(std::string_view text);
+// A tag name that CleanTagName left and that its key in the file could not
+// hold: an empty key is never written, a line that starts with ';' is a
+// comment and one that starts with '[' may read as a section header. The
+// message that refuses it, or nothing for a name the file holds.
+std::optional<std::string> TagNameRefusal(std::string_view name);
 
 }  // namespace vrt::cfg

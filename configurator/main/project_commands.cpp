@@ -170,8 +170,13 @@ void MainController::AddTagExecute() {
     const std::optional<std::string> name = ui_.InputQuery(
         "Введите Имя переменной"_cp, "Добавить в "_cp + device->Name.str(), DefaultName("Тэг №"_cp, names));
     if (!name) return;
+    const std::string tagName = CleanTagName(*name);
+    if (const std::optional<std::string> refusal = TagNameRefusal(tagName)) {
+        ui_.ErrorBox(*refusal);
+        return;
+    }
     TTagOPC* tag = NewTag();
-    tag->Name.assign(CleanTagName(*name));
+    tag->Name.assign(tagName);
     tag->RW = 0;
     tag->VarType = 'L';
     tag->NumVar = 0;

@@ -1,5 +1,6 @@
 #include "main/qt_dialogs.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -15,6 +16,16 @@ namespace {
 QWidget* Owner(QWidget* preferred) { return preferred ? preferred : QApplication::activeWindow(); }
 
 QString Title() { return QCoreApplication::applicationName(); }
+
+// A box with the one button OK. Qt's Russian catalogue leaves that button in
+// Latin letters; it reads "ОК" in Cyrillic, as in the link library's boxes.
+// Texts hold file and tag names, so they are never taken for markup.
+void ShowOkBox(QMessageBox::Icon icon, QWidget* owner, const QString& caption, const QString& text) {
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("ОК"));
+    box.exec();
+}
 
 }  // namespace
 
@@ -79,14 +90,14 @@ std::optional<std::string> QtMainUi::ChoosePrgFile() {
     return FileNameFromQ(dialog.selectedFiles().first());
 }
 
-void QtMainUi::ErrorBox(std::string_view text) { QMessageBox::critical(Owner(parent_), Title(), ToQ(text)); }
+void QtMainUi::ErrorBox(std::string_view text) { ShowOkBox(QMessageBox::Critical, Owner(parent_), Title(), ToQ(text)); }
 
 void QtMessageSink::errorBox(std::string_view text, std::string_view caption) {
-    QMessageBox::critical(QApplication::activeWindow(), ToQ(caption), ToQ(text));
+    ShowOkBox(QMessageBox::Critical, QApplication::activeWindow(), ToQ(caption), ToQ(text));
 }
 
 void QtMessageSink::messageBox(std::string_view text) {
-    QMessageBox::information(QApplication::activeWindow(), Title(), ToQ(text));
+    ShowOkBox(QMessageBox::Information, QApplication::activeWindow(), Title(), ToQ(text));
 }
 
 void QtMessageSink::requestQuit() {

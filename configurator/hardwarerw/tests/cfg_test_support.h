@@ -1,6 +1,10 @@
 #pragma once
 // Shared by the configurator core's tests: a message sink that records, and
 // small builders for projects.
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <string>
 #include <vector>
 
@@ -13,6 +17,20 @@ namespace vrt::cfg::test {
 using vrt::test::readFile;
 using vrt::test::TempDir;
 using vrt::test::writeFile;
+
+// Runs `body` as an ordinary user: in a child that drops root when the
+// tests run as root, else here. True when `body` returned true.
+template <class F>
+bool AsOrdinaryUser(F body) {
+    if (::geteuid() != 0) return body();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
+        ::_exit(dropped && body() ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
 // Installed for its lifetime; records every message and quit request.
 class RecordingSink final : public MessageSink {

@@ -90,6 +90,80 @@ TEST_F(Import, ImportedNamesAreTakenAsKeys) {
     ExpectTreeMatchesModel(w->c);
 }
 
+// A name whose key the file could not hold (none, a comment, a section
+// header) is refused wherever a name is entered: the tag page keeps the old
+// name and shows it again, Add tag adds nothing, the import leaves the tag
+// out. Names that only need cleaning pass.
+TEST_F(Import, TagNamesNoKeyCanHoldAreRefusedWhereverEntered) {
+    start("full");
+    const std::string empty = "Имя тэга не может быть пустым!"_cp;
+    const std::string start = "Имя тэга не может начинаться с \";\" или \"[\": "_cp;
+    struct Row {
+        std::string typed, name, refusal;
+    };
+    const Row rows[] = {{"", "", empty},          {" \t ", "", empty},         {";c", ";c", start + ";c"},
+                        {" ;c ", ";c", start + ";c"}, {"[a];b", "[a];b", start + "[a];b"}, {"=[x", "[x", start + "[x"},
+                        {"a;b", "a;b", ""},       {"a[b]", "a[b]", ""}};
+    std::vector<std::string> accepted;
+    std::string prgLines, importRefusal = "Тэги с недопустимыми именами не импортированы:"_cp;
+    std::vector<std::string> imported;
+    for (const Row& r : rows) {
+        if (r.refusal.empty()) accepted.push_back(r.name);
+        if (r.typed.empty()) continue;  // the double skips a line without a name; blanks stand for it
+        if (r.refusal.empty()) imported.push_back(r.name);
+        else importRefusal += "\n\"" + r.name + "\"";
+        prgLines += r.typed + "|1|L|0|0|0\n";
+    }
+
+    TagPage& tp = w->c.TagPageValues();
+    w->select(w->node(1, 0));
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.typed);
+        const size_t errors = w->ui.errors.size();
+        tp.name = r.typed;
+        w->c.RefTagExecute();
+        if (r.refusal.empty()) {
+            EXPECT_EQ(w->device(1).Tag(0)->Name.str(), r.name);
+            tp.name = "t0";
+            w->c.RefTagExecute();
+            EXPECT_EQ(w->ui.errors.size(), errors);
+        } else {
+            ASSERT_EQ(w->ui.errors.size(), errors + 1);
+            EXPECT_EQ(w->ui.errors.back(), r.refusal);
+            EXPECT_EQ(w->device(1).Tag(0)->Name.str(), "t0");
+            EXPECT_EQ(tp.name, "t0");
+        }
+    }
+    EXPECT_EQ(w->node(1, 0)->Text().substr(0, 3), "t0 ");
+
+    // A name the file already holds stays when another field changes.
+    w->device(1).Tag(1)->Name.assign("[t1");
+    w->select(w->node(1, 1));
+    tp.numVar = 9;
+    const size_t errors = w->ui.errors.size();
+    w->c.RefTagExecute();
+    EXPECT_EQ(w->device(1).Tag(1)->Name.str(), "[t1");
+    EXPECT_EQ(w->device(1).Tag(1)->NumVar, 9);
+    EXPECT_EQ(w->ui.errors.size(), errors);
+
+    w->select(w->node(0));
+    for (const Row& r : rows) {
+        w->ui.inputs.push_back(r.typed);
+        w->c.AddTagExecute();
+        if (!r.refusal.empty()) {
+            EXPECT_EQ(w->ui.errors.back(), r.refusal) << r.typed;
+        }
+    }
+    EXPECT_EQ(TagNames(w->device(0)), accepted);
+
+    w->ui.prgFiles.push_back(prg(prgLines));
+    w->c._ImportPRJExecute();
+    accepted.insert(accepted.end(), imported.begin(), imported.end());
+    EXPECT_EQ(TagNames(w->device(0)), accepted);
+    EXPECT_EQ(w->ui.errors.back(), importRefusal);
+    ExpectTreeMatchesModel(w->c);
+}
+
 TEST_F(Import, NothingIsImportedWithoutAnAnswer) {
     start("full");
     w->select(w->node(1));

@@ -128,6 +128,11 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->Name.str(), "Pressure");
     EXPECT_EQ(item(0, 1)->text(0).left(8), "Pressure");
     EXPECT_TRUE(c->ProjectModified);
+    // A name the file cannot hold is refused, and the edit shows the kept one.
+    f->_TagName->setText(";x");
+    EXPECT_EQ(ui.errors.size(), 1u);
+    EXPECT_EQ(f->_TagName->text(), "Pressure");
+    EXPECT_EQ(item(0, 1)->text(0).left(8), "Pressure");
     f->_RWType->setCurrentIndex(0);
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->RW, 0);
 

@@ -147,9 +147,6 @@ TEST_F(Pages, NamesAreCutAndKeepOutWhatTheFileWouldSplit) {
     tp.name = std::string(49, 'z') + " tail";
     w.c.RefTagExecute();
     EXPECT_EQ(w.device(0).Tag(0)->Name.str(), std::string(49, 'z'));
-    tp.name = "   ";
-    w.c.RefTagExecute();
-    EXPECT_EQ(w.device(0).Tag(0)->Name.str(), "");
     // A device name keeps its blanks: the file keeps them too.
     dp.name = " A ";
     w.c.RefPribExecute();

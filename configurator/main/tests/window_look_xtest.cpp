@@ -108,6 +108,31 @@ TEST_F(Look, LongDeviceNamesAreShownWholeAndTheTreeScrollsSideways) {
     EXPECT_GT(tree->horizontalScrollBar()->maximum(), 0);
 }
 
+// Qt sizes a column to its contents from about a thousand rows only; the
+// tree's column fits every text however many rows stand before it.
+TEST_F(Look, TheLastOfManyRowsIsShownWholeToo) {
+    const std::string name(35, 'L');
+    std::string text = "[Main]\r\nFileVersion=0\r\nObjectsName=A," + name + "\r\n[A.Переменные]\r\n"_cp;
+    for (int t = 0; t < 1500; ++t) text += "T" + std::to_string(t) + "=1,L,R\r\n";
+    open(text);
+    QTreeWidget* tree = f->TreeView1;
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    tree->topLevelItem(0)->setExpanded(true);
+    QApplication::processEvents();
+    for (QTreeWidgetItem* item : {tree->topLevelItem(1), tree->topLevelItem(0)->child(1499)}) {
+        SCOPED_TRACE(item->text(0).toStdString());
+        // What Qt's own sizing asks for the row: its indentation and the
+        // delegate's width for icon and text.
+        const int depth = item->parent() ? 2 : 1;
+        const int needed = depth * tree->indentation() + tree->sizeHintForIndex(tree->indexFromItem(item)).width();
+        EXPECT_GE(tree->header()->sectionSize(0), needed);
+        tree->scrollToItem(item);
+        QApplication::processEvents();
+        EXPECT_GE(tree->horizontalScrollBar()->maximum() + tree->viewport()->width(), needed);
+        Keep(window->grab().toImage(), "many_rows");
+    }
+}
+
 // Each list's text area is at least as wide as its longest item.
 void ExpectListsShowTheirItems(QWidget& window, const char* when) {
     for (QComboBox* box : window.findChildren<QComboBox*>()) {
@@ -154,6 +179,26 @@ TEST_F(Look, QtsOwnTextsAreRussian) {
     EXPECT_EQ(qtUi.AskSave("?"), SaveAnswer::Cancel);
     EXPECT_EQ(yes.remove('&'), QString::fromUtf8("Да"));
     EXPECT_EQ(cancel.remove('&'), QString::fromUtf8("Отмена"));
+
+    // Boxes with one button: "ОК" in Cyrillic letters, which Qt leaves Latin.
+    QStringList oks;
+    const auto readAndClose = [&] {
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible()) {
+                    for (QAbstractButton* b : box->buttons()) oks << b->text();
+                    box->button(QMessageBox::Ok)->click();
+                }
+        });
+    };
+    QtMessageSink boxes;
+    readAndClose();
+    qtUi.ErrorBox("e");
+    readAndClose();
+    boxes.errorBox("e", "c");
+    readAndClose();
+    boxes.messageBox("m");
+    EXPECT_EQ(oks, QStringList({"ОК", "ОК", "ОК"}));
 
     QFileDialog dialog(window.get());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
