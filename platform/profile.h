@@ -42,8 +42,9 @@ public:
     // True when the file existed and was read at construction.
     bool existed() const { return existed_; }
     // True when the file exists but could not be read (no permission, a
-    // folder...). Such a profile reads as empty and refuses to save, so the
-    // unread contents are never overwritten.
+    // folder, a FIFO or anything else that is not a regular file, which is
+    // never waited on). Such a profile reads as empty and refuses to save, so
+    // the unread contents are never overwritten.
     bool readFailed() const { return readFailed_; }
 
     // The value of `key` in `section`, or nullopt when either is missing.
