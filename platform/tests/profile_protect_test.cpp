@@ -181,6 +181,7 @@ TEST(ProfileProtect, SavesKeepOwnerGroupModeAndLinks) {
         gid_t gid;
         mode_t mode;
         bool twoLinks;
+        bool byRoot = false;
     };
     const Case cases[] = {
         {"shared file", 0777, kOther, kShared, 0664, false},
@@ -188,6 +189,7 @@ TEST(ProfileProtect, SavesKeepOwnerGroupModeAndLinks) {
         {"folder the user may not write", 0755, kUser, kShared, 0640, false},
         {"two links", 0777, kUser, kUserGroup, 0600, true},
         {"own file of a group of the user's", 0777, kUser, kShared, 02640, false},
+        {"another user's file saved by root", 0700, kOther, kShared, 0664, false, true},
     };
     const std::string old = "[S]\r\nk=1000000\r\n; kept\r\n";
     const std::string saved = "[S]\r\nk=2\r\n; kept\r\n";
@@ -215,7 +217,7 @@ TEST(ProfileProtect, SavesKeepOwnerGroupModeAndLinks) {
                 ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
                 return WriteProfileString(path, "S", "k", "2");
             },
-            kUser, kUserGroup, {kUserGroup, kShared});
+            c.byRoot ? 0 : kUser, kUserGroup, {kUserGroup, kShared});
         EXPECT_TRUE(ok);
         struct stat st {};
         ASSERT_EQ(::stat(path.c_str(), &st), 0);
