@@ -1,14 +1,9 @@
 #include "platform/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <cstdlib>
+#include <cstring>
 
 #include "platform/cp1251.h"
+#include "platform/file_io.h"
 
 namespace vrt::platform {
 namespace {
@@ -61,145 +56,130 @@ std::string valueOf(std::string_view line) {
     return std::string(v);
 }
 
-bool readWhole(const std::string& path, std::string& out, bool& missing) {
-    missing = false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        missing = errno == ENOENT || errno == ENOTDIR;
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
-    out.clear();
-    out.reserve(size_t(st.st_size));
-    char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            ::close(fd);
-            return false;
-        }
-        if (n == 0) break;
-        out.append(buf, size_t(n));
-    }
-    ::close(fd);
-    return true;
-}
-
-bool writeAll(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
-// The file a save writes: a link is followed, through a chain of links, to
-// the file it names, which need not exist yet; nullopt for a loop or an
-// unreadable link.
-std::optional<std::string> followLinks(std::string path) {
-    for (int hops = 0; hops < 40; ++hops) {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-        std::string target(size_t(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
-        const ssize_t n = ::readlink(path.c_str(), target.data(), target.size());
-        if (n <= 0 || size_t(n) >= target.size()) return std::nullopt;
-        target.resize(size_t(n));
-        if (target.front() != '/') {
-            const size_t slash = path.rfind('/');
-            if (slash != std::string::npos) target = path.substr(0, slash + 1) + target;
-        }
-        path = std::move(target);
-    }
-    return std::nullopt;
-}
-
-// Whether the user may write the existing file `st` describes. Besides what
-// the system allows, a file without any write bit counts as read-only for
-// everyone, root included (whom the system lets write anything), as the
-// read-only attribute does on the original platform.
-bool mayWrite(const std::string& path, const struct stat& st) {
-    if ((st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return false;
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
-}
-
 }  // namespace
+
+const std::vector<std::string>& ProfileFile::added(const Section& s) {
+    static const std::vector<std::string> none;
+    return s.detail ? s.detail->added : none;
+}
+
+ProfileFile::Detail& ProfileFile::detail(Section& s) {
+    if (!s.detail) s.detail = std::make_unique<Detail>();
+    return *s.detail;
+}
 
 ProfileFile::ProfileFile() { sections_.emplace_back(); }
 
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
     sections_.emplace_back();
     if (path_.empty()) return;
-    std::string data;
-    bool missing = false;
-    if (readWhole(path_, data, missing)) {
-        existed_ = true;
-        parse(data);
-    } else if (!missing) {
-        readFailed_ = true;
+    switch (ReadRegularFile(path_, data_)) {
+        case ReadResult::Read:
+            existed_ = true;
+            parse();
+            break;
+        case ReadResult::Missing:
+            break;
+        case ReadResult::Failed:
+            data_.clear();
+            readFailed_ = true;
+            break;
     }
 }
 
-void ProfileFile::parse(std::string_view data) {
+void ProfileFile::parse() {
+    const char* const bytes = data_.data();
+    const size_t size = data_.size();
+    size_t lines = 0;
+    for (const char* p = bytes; (p = static_cast<const char*>(std::memchr(p, '\n', size_t(bytes + size - p))));
+         ++p)
+        ++lines;
+    starts_.clear();
+    starts_.reserve(lines + 2);
+
     bool styleKnown = false;
+    bool indexing = false;  // only the first section of a name is ever read or written
     size_t pos = 0;
-    while (pos < data.size()) {
-        const size_t nl = data.find('\n', pos);
-        Line line;
-        if (nl == std::string_view::npos) {
-            line.text.assign(data.substr(pos));
-            pos = data.size();
-        } else {
-            size_t end = nl;
-            line.eol = Eol::Lf;
-            if (end > pos && data[end - 1] == '\r') {
-                --end;
-                line.eol = Eol::CrLf;
-            }
-            if (!styleKnown) {
-                crlf_ = line.eol == Eol::CrLf;
-                styleKnown = true;
-            }
-            line.text.assign(data.substr(pos, end - pos));
-            pos = nl + 1;
+    while (pos < size) {
+        const size_t lineNo = starts_.size();
+        starts_.push_back(pos);
+        const void* nl = std::memchr(bytes + pos, '\n', size - pos);
+        size_t end = nl ? size_t(static_cast<const char*>(nl) - bytes) : size;
+        const size_t next = nl ? end + 1 : size;
+        if (nl && end > pos && bytes[end - 1] == '\r') --end;
+        if (nl && !styleKnown) {
+            crlf_ = end < next - 1;
+            styleKnown = true;
         }
-        if (const auto name = headerName(line.text)) {
-            Section s;
-            s.name.assign(*name);
-            s.header = std::move(line);
-            sectionIndex_.try_emplace(fold(s.name), sections_.size());
-            sections_.push_back(std::move(s));
-        } else {
-            Section& s = sections_.back();
-            s.body.push_back(std::move(line));
-            if (sections_.size() > 1) indexKey(s, s.body.size() - 1);
+        const std::string_view text(bytes + pos, end - pos);
+        pos = next;
+        if (const auto name = headerName(text)) {
+            const auto [it, added] = sectionIndex_.try_emplace(fold(*name), sections_.size());
+            indexing = added;
+            sections_.push_back(Section{lineNo, lineNo + 1, lineNo + 1, nullptr});
+            continue;
         }
+        Section& s = sections_.back();
+        if (!trim(text).empty()) s.split = lineNo + 1;
+        if (!indexing) continue;
+        const std::string_view key = keyName(text);
+        if (!key.empty()) detail(s).keyIndex.try_emplace(cp1251::upper(key), lineNo);
     }
+    starts_.push_back(size);
 }
 
-void ProfileFile::indexKey(Section& s, size_t lineNo) {
-    const std::string_view name = keyName(s.body[lineNo].text);
-    if (!name.empty()) s.keyIndex.try_emplace(cp1251::upper(name), lineNo);
+size_t ProfileFile::loadedEnd(size_t section) const {
+    if (isNew(sections_[section])) return sections_[section].first;
+    const size_t next = section + 1;
+    return next < sections_.size() && !isNew(sections_[next]) ? sections_[next].header : lineCount();
 }
 
-const ProfileFile::Section* ProfileFile::findSection(std::string_view name) const {
+std::string_view ProfileFile::loadedText(size_t line) const {
+    const size_t b = starts_[line];
+    size_t e = starts_[line + 1];
+    if (e > b && data_[e - 1] == '\n') {
+        --e;
+        if (e > b && data_[e - 1] == '\r') --e;
+    }
+    return std::string_view(data_).substr(b, e - b);
+}
+
+ProfileFile::Eol ProfileFile::loadedEol(size_t line) const {
+    const size_t b = starts_[line], e = starts_[line + 1];
+    if (e == b || data_[e - 1] != '\n') return finalEol_;  // only the last line can lack one
+    return e - b >= 2 && data_[e - 2] == '\r' ? Eol::CrLf : Eol::Lf;
+}
+
+std::string_view ProfileFile::lineText(const Section& s, size_t line) const {
+    if (line & kAdded) return s.detail->added[line & ~kAdded];
+    if (!edited_.empty())
+        if (const auto it = edited_.find(line); it != edited_.end()) return it->second;
+    return loadedText(line);
+}
+
+std::string_view ProfileFile::headerText(const Section& s) const {
+    return isNew(s) ? std::string_view(newHeaders_[s.header & ~kAdded]) : loadedText(s.header);
+}
+
+// The last loaded line gets a line end when something is put after it.
+void ProfileFile::terminate(size_t loadedLine) {
+    if (loadedLine + 1 == lineCount() && loadedEol(loadedLine) == Eol::None) finalEol_ = newEol();
+}
+
+std::optional<size_t> ProfileFile::findSection(std::string_view name) const {
     const auto it = sectionIndex_.find(fold(name));
-    return it == sectionIndex_.end() ? nullptr : &sections_[it->second];
+    if (it == sectionIndex_.end()) return std::nullopt;
+    return it->second;
 }
 
 std::optional<std::string> ProfileFile::read(std::string_view section, std::string_view key) const {
-    const Section* s = findSection(section);
+    const auto s = findSection(section);
     if (!s) return std::nullopt;
-    const auto it = s->keyIndex.find(fold(key));
-    if (it == s->keyIndex.end()) return std::nullopt;
-    return valueOf(s->body[it->second].text);
+    const Section& sec = sections_[*s];
+    if (!sec.detail) return std::nullopt;
+    const auto it = sec.detail->keyIndex.find(fold(key));
+    if (it == sec.detail->keyIndex.end()) return std::nullopt;
+    return valueOf(lineText(sec, it->second));
 }
 
 std::string ProfileFile::read(std::string_view section, std::string_view key, std::string_view fallback) const {
@@ -209,150 +189,143 @@ std::string ProfileFile::read(std::string_view section, std::string_view key, st
 
 std::vector<std::string> ProfileFile::keys(std::string_view section) const {
     std::vector<std::string> out;
-    const Section* s = findSection(section);
-    if (!s) return out;
-    out.reserve(s->keyIndex.size());
-    for (size_t i = 0; i < s->body.size(); ++i) {
-        const std::string_view name = keyName(s->body[i].text);
-        if (name.empty()) continue;
-        const auto it = s->keyIndex.find(cp1251::upper(name));
-        if (it != s->keyIndex.end() && it->second == i) out.emplace_back(name);
-    }
+    const auto si = findSection(section);
+    if (!si) return out;
+    const Section& s = sections_[*si];
+    if (!s.detail) return out;
+    const auto& index = s.detail->keyIndex;
+    out.reserve(index.size());
+    const auto take = [&](size_t line) {
+        const std::string_view name = keyName(lineText(s, line));
+        if (name.empty()) return;
+        const auto it = index.find(cp1251::upper(name));
+        if (it != index.end() && it->second == line) out.emplace_back(name);
+    };
+    for (size_t i = s.first; i < s.split; ++i) take(i);
+    for (size_t i = 0; i < s.detail->added.size(); ++i) take(kAdded | i);
     return out;
 }
 
 std::vector<std::string> ProfileFile::sections() const {
     std::vector<std::string> out;
     for (size_t i = 1; i < sections_.size(); ++i) {
-        const auto it = sectionIndex_.find(fold(sections_[i].name));
-        if (it != sectionIndex_.end() && it->second == i) out.push_back(sections_[i].name);
+        const std::string_view name = *headerName(headerText(sections_[i]));
+        const auto it = sectionIndex_.find(fold(name));
+        if (it != sectionIndex_.end() && it->second == i) out.emplace_back(name);
     }
     return out;
 }
 
-bool ProfileFile::hasSection(std::string_view section) const { return findSection(section) != nullptr; }
-
-// The file must end with a line end before anything is appended to it.
-void ProfileFile::terminateLastLine() {
-    Section& last = sections_.back();
-    Line* line = !last.body.empty() ? &last.body.back() : (sections_.size() > 1 ? &last.header : nullptr);
-    if (line && line->eol == Eol::None) line->eol = newEol();
-}
+bool ProfileFile::hasSection(std::string_view section) const { return findSection(section).has_value(); }
 
 // A new section's header keeps the name as given, blanks included; it is
 // matched without them like every other name.
-ProfileFile::Section& ProfileFile::sectionForWrite(const std::string& name) {
+size_t ProfileFile::sectionForWrite(const std::string& name) {
     const auto [it, added] = sectionIndex_.try_emplace(fold(name), sections_.size());
-    if (!added) return sections_[it->second];
-    terminateLastLine();
-    Section s;
-    s.name.assign(trim(name));
-    s.header.text = "[" + name + "]";
-    s.header.eol = newEol();
-    sections_.push_back(std::move(s));
-    return sections_.back();
+    if (!added) return it->second;
+    if (lineCount() > 0) terminate(lineCount() - 1);  // the file must end with a line end before anything is appended
+    sections_.push_back(Section{kAdded | newHeaders_.size(), 0, 0, std::make_unique<Detail>()});
+    newHeaders_.push_back("[" + name + "]");
+    return it->second;
 }
 
 void ProfileFile::write(std::string_view section, std::string_view key, std::string_view value) {
     const std::string secName = clean(section);
-    const std::string keyText(trim(clean(key)));
+    std::string keyText(trim(clean(key)));
     if (trim(secName).empty() || keyText.empty()) return;
-    const std::string folded = cp1251::upper(keyText);
 
-    Section& s = sectionForWrite(secName);
-    const auto it = s.keyIndex.find(folded);
-    if (it != s.keyIndex.end()) {
-        std::string& text = s.body[it->second].text;
+    Section& s = sections_[sectionForWrite(secName)];
+    Detail& d = detail(s);
+    std::string folded = cp1251::upper(keyText);
+    if (const auto it = d.keyIndex.find(folded); it != d.keyIndex.end()) {
+        const size_t line = it->second;
+        std::string text(lineText(s, line));
         text.resize(text.find('=') + 1);  // keep the key as spelt, with its indentation
         text += clean(value);
+        if (line & kAdded) d.added[line & ~kAdded] = std::move(text);
+        else edited_[line] = std::move(text);
         return;
     }
     // After the last non-blank line: blank lines closing the section stay last,
     // and no key line moves, so the index stays valid.
-    size_t at = s.body.size();
-    while (at > 0 && trim(s.body[at - 1].text).empty()) --at;
-    Line& before = at > 0 ? s.body[at - 1] : s.header;
-    if (before.eol == Eol::None) before.eol = newEol();
-    Line line{keyText + "=" + clean(value), newEol()};
-    s.body.insert(s.body.begin() + std::ptrdiff_t(at), std::move(line));
-    s.keyIndex.emplace(folded, at);
+    if (d.added.empty()) terminate(s.split > s.first ? s.split - 1 : s.header);
+    d.keyIndex.emplace(std::move(folded), kAdded | d.added.size());
+    d.added.push_back(keyText + "=" + clean(value));
 }
 
 void ProfileFile::replaceSection(std::string_view section,
                                  const std::vector<std::pair<std::string, std::string>>& entries) {
     const std::string secName = clean(section);
     if (trim(secName).empty()) return;
-    Section& s = sectionForWrite(secName);
-    if (s.header.eol == Eol::None) s.header.eol = newEol();
-
-    size_t tail = s.body.size();
-    while (tail > 0 && trim(s.body[tail - 1].text).empty()) --tail;
-    std::vector<Line> body;
-    body.reserve(entries.size() + (s.body.size() - tail));
-    s.keyIndex.clear();
-    s.keyIndex.reserve(entries.size());
+    Section& s = sections_[sectionForWrite(secName)];
+    if (!isNew(s)) terminate(s.header);
+    Detail& d = detail(s);
+    s.first = s.split;
+    d.added.clear();
+    d.added.reserve(entries.size());
+    d.keyIndex.clear();
+    d.keyIndex.reserve(entries.size());
     for (const auto& [key, value] : entries) {
         std::string keyText(trim(clean(key)));
         if (keyText.empty()) continue;
-        s.keyIndex.try_emplace(cp1251::upper(keyText), body.size());
-        body.push_back(Line{keyText + "=" + clean(value), newEol()});
+        d.keyIndex.try_emplace(cp1251::upper(keyText), kAdded | d.added.size());
+        d.added.push_back(keyText + "=" + clean(value));
     }
-    for (size_t i = tail; i < s.body.size(); ++i) body.push_back(std::move(s.body[i]));
-    s.body = std::move(body);
+}
+
+namespace {
+void putEol(std::string& out, bool crlf) { out += crlf ? "\r\n" : "\n"; }
+}  // namespace
+
+// Loaded lines [from, to), as loaded but for the texts written since.
+void ProfileFile::putLoaded(std::string& out, size_t from, size_t to) const {
+    if (from >= to) return;
+    size_t chunk = from;  // first line not yet put
+    const auto flush = [&](size_t upTo) { out.append(data_, starts_[chunk], starts_[upTo] - starts_[chunk]); };
+    if (!edited_.empty()) {
+        for (size_t i = from; i < to; ++i) {
+            const auto it = edited_.find(i);
+            if (it == edited_.end()) continue;
+            flush(i);
+            out += it->second;
+            if (const Eol eol = loadedEol(i); eol != Eol::None) putEol(out, eol == Eol::CrLf);
+            chunk = i + 1;
+        }
+    }
+    flush(to);
+    if (chunk < to && to == lineCount() && finalEol_ != Eol::None) putEol(out, finalEol_ == Eol::CrLf);
 }
 
 std::string ProfileFile::text() const {
-    size_t size = 0;
-    for (const Section& s : sections_) {
-        size += s.header.text.size() + 2;
-        for (const Line& l : s.body) size += l.text.size() + 2;
-    }
+    size_t size = data_.size() + 2;
+    for (const std::string& h : newHeaders_) size += h.size() + 2;
+    for (const auto& [line, text] : edited_) size += text.size();
+    for (const Section& s : sections_)
+        for (const std::string& l : added(s)) size += l.size() + 2;
     std::string out;
     out.reserve(size);
-    const auto put = [&out](const Line& l) {
-        out += l.text;
-        if (l.eol == Eol::CrLf) out += "\r\n";
-        else if (l.eol == Eol::Lf) out += '\n';
-    };
     for (size_t i = 0; i < sections_.size(); ++i) {
-        if (i > 0) put(sections_[i].header);
-        for (const Line& l : sections_[i].body) put(l);
+        const Section& s = sections_[i];
+        if (isNew(s)) {
+            out += newHeaders_[s.header & ~kAdded];
+            putEol(out, crlf_);
+        } else if (i > 0) {
+            putLoaded(out, s.header, s.header + 1);
+        }
+        putLoaded(out, s.first, s.split);
+        for (const std::string& l : added(s)) {
+            out += l;
+            putEol(out, crlf_);
+        }
+        putLoaded(out, s.split, loadedEnd(i));
     }
     return out;
 }
 
 bool ProfileFile::save() const {
+    keptCopy_.clear();
     if (path_.empty() || readFailed_) return false;
-
-    // A link is followed, so the file it names is written (created when it
-    // does not exist yet), the temporary file beside it, and the link stays.
-    const std::optional<std::string> resolved = followLinks(path_);
-    if (!resolved) return false;
-    const std::string& target = *resolved;
-    struct stat st {};
-    const bool exists = ::stat(target.c_str(), &st) == 0;
-    if (!exists && errno != ENOENT) return false;
-    // Replacing by rename needs only the folder's permission; the file's own
-    // is asked here, so a file its user may not write stays as it is.
-    if (exists && (!S_ISREG(st.st_mode) || !mayWrite(target, st))) return false;
-
-    static std::atomic<unsigned> counter{0};
-    std::string tmp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        tmp = target + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
-        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
-    }
-    if (fd < 0) return false;
-
-    bool ok = writeAll(fd, text());
-    if (ok && exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
-    if (ok) ok = ::fsync(fd) == 0;
-    if (::close(fd) != 0) ok = false;
-    if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
-    if (!ok) ::unlink(tmp.c_str());
-    return ok;
+    return SaveWholeFile(path_, text(), &keptCopy_);
 }
 
 std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,

@@ -15,9 +15,13 @@
 // blank, so a value can never split its line. Nothing here throws.
 //
 // Loading indexes sections and keys once, so reading or writing a key costs the
-// same in a file of ten keys as in one of a hundred thousand.
+// same in a file of ten keys as in one of a hundred thousand. The file's bytes
+// are kept once, its lines as offsets into them; only lines written since
+// loading are texts of their own.
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,8 +42,9 @@ public:
     // True when the file existed and was read at construction.
     bool existed() const { return existed_; }
     // True when the file exists but could not be read (no permission, a
-    // folder...). Such a profile reads as empty and refuses to save, so the
-    // unread contents are never overwritten.
+    // folder, a FIFO or anything else that is not a regular file, which is
+    // never waited on). Such a profile reads as empty and refuses to save, so
+    // the unread contents are never overwritten.
     bool readFailed() const { return readFailed_; }
 
     // The value of `key` in `section`, or nullopt when either is missing.
@@ -60,41 +65,68 @@ public:
     // closed the old body stay, so the gap before the next section is kept.
     void replaceSection(std::string_view section, const std::vector<std::pair<std::string, std::string>>& entries);
 
-    // Writes the file atomically (temp file in the same folder, then rename).
-    // False when it cannot be written; the old file is then left as it was.
+    // Writes the file, keeping its owner, group, mode and links (see
+    // platform/file_io.h). False when it cannot be written; the old contents
+    // are then in the file, or in the file keptCopy() names.
     // A file its user may not write is refused, and so is a file with no
-    // write bit at all, whoever the user (root too). A symbolic link stays:
-    // the file it names is written, or created when it does not exist.
+    // write bit at all, whoever the user (root too), and anything that is not
+    // a regular file. A symbolic link stays: the file it names is written, or
+    // created when it does not exist.
     bool save() const;
+    // After a failed save: the copy of the old contents, when the file itself
+    // could not be made whole again; else empty.
+    const std::string& keptCopy() const { return keptCopy_; }
     // The whole file as it would be saved.
     std::string text() const;
 
 private:
     enum class Eol : uint8_t { None, Lf, CrLf };
-    struct Line {
-        std::string text;  // without its line end
-        Eol eol = Eol::None;
+    // A line is either one of the file as loaded (its number) or one written
+    // since (kAdded | its place among its section's added lines).
+    static constexpr size_t kAdded = size_t(1) << (sizeof(size_t) * 8 - 1);
+    static constexpr size_t kNone = ~size_t(0);
+    // A section's lines, in file order: the header, the loaded lines
+    // [first, split), the added ones, then the loaded lines from split to the
+    // next loaded header, which are blank (new keys go before them).
+    // Keys and lines written, of a section that has any.
+    struct Detail {
+        std::unordered_map<std::string, size_t> keyIndex;  // folded key -> first line holding it
+        std::vector<std::string> added;                     // without line ends; each ends in the file's style
     };
     struct Section {
-        std::string name;  // trimmed, as spelt in the file; empty for the lines before the first section
-        Line header;
-        std::vector<Line> body;
-        std::unordered_map<std::string, size_t> keyIndex;  // folded key -> first body line holding it
+        size_t header = kNone;  // kNone for the lines before the first header; kAdded | n for newHeaders_[n]
+        size_t first = 0, split = 0;
+        std::unique_ptr<Detail> detail;  // only the first section of a name gets one
     };
+    static const std::vector<std::string>& added(const Section& s);
+    static Detail& detail(Section& s);
 
-    void parse(std::string_view data);
-    void indexKey(Section& s, size_t lineNo);
-    const Section* findSection(std::string_view name) const;
-    Section& sectionForWrite(const std::string& name);
+    void parse();
+    bool isNew(const Section& s) const { return s.header != kNone && (s.header & kAdded); }
+    size_t lineCount() const { return starts_.size() - 1; }
+    size_t loadedEnd(size_t section) const;
+    std::string_view loadedText(size_t line) const;
+    Eol loadedEol(size_t line) const;
+    std::string_view lineText(const Section& s, size_t line) const;
+    std::string_view headerText(const Section& s) const;
+    void terminate(size_t loadedLine);
+    std::optional<size_t> findSection(std::string_view name) const;
+    size_t sectionForWrite(const std::string& name);
     Eol newEol() const { return crlf_ ? Eol::CrLf : Eol::Lf; }
-    void terminateLastLine();
+    void putLoaded(std::string& out, size_t from, size_t to) const;
 
     std::string path_;
     bool existed_ = false;
     bool readFailed_ = false;
     bool crlf_ = true;
-    std::vector<Section> sections_;                         // [0]: lines before the first header
+    std::string data_;                                  // the file as loaded
+    std::vector<size_t> starts_{0};                     // where each loaded line starts, then data_.size()
+    Eol finalEol_ = Eol::None;                          // given to the last loaded line when it had none
+    std::unordered_map<size_t, std::string> edited_;    // loaded line -> its text since written
+    std::vector<std::string> newHeaders_;               // "[name]" of sections added since loading
+    std::deque<Section> sections_;                      // [0]: lines before the first header
     std::unordered_map<std::string, size_t> sectionIndex_;  // folded name -> first section holding it
+    mutable std::string keptCopy_;
 };
 
 // One-shot forms in the style of the original API: each reads the file anew.

@@ -227,7 +227,9 @@ void SaveTagFile(const TVrtNet& project, const std::string& fileName) {
         if (!vars.entries.empty() || ini.hasSection(varsName)) ini.replaceSection(varsName, vars.entries);
     }
 
-    if (!ini.save()) throw EIniFileException("Unable to write to " + fileName);
+    if (!ini.save())
+        throw EIniFileException("Unable to write to " + fileName +
+                                (ini.keptCopy().empty() ? "" : "; its old contents are in " + ini.keptCopy()));
 }
 
 }  // namespace vrt::cfg

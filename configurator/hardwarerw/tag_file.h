@@ -33,8 +33,9 @@ int32_t LoadTagFile(TVrtNet& project, const std::string& fileName, std::vector<S
 
 // Writes the project into the file. [Main] and the link sections are written
 // key by key over what the file holds, keeping every other key; each
-// variables section is written whole, in tag order. The file is replaced
-// atomically. Raises EIniFileException when it cannot be written.
+// variables section is written whole, in tag order. The file keeps its owner,
+// group, mode and links (platform/file_io.h). Raises EIniFileException when
+// it cannot be written, naming the copy of the old contents if one was kept.
 void SaveTagFile(const TVrtNet& project, const std::string& fileName);
 
 }  // namespace vrt::cfg

@@ -130,6 +130,7 @@ static int runCopy(const char* folder, const char* caseName, const char* lib) {
     }
     pid_t pid = fork();
     if (pid == 0) {
+        alarm(10); /* kept across exec: a case that hangs fails */
         char* args[] = {exe, (char*)caseName, (char*)lib, (char*)folder, NULL};
         execv(exe, args);
         _exit(127);
@@ -188,6 +189,25 @@ static int driver(const char* lib) {
     ok &= hostWriteText(path, "[vrtCLink]\nCOM1=baud:38400\n");
     snprintf(path, sizeof path, "%s/vrtCLNK.so", folder);
     ok &= runCopy(folder, "global", path);
+    removeFolder(folder);
+
+    /* A FIFO named like the INI file, or like the global CFG file: the
+     * library starts at once with its defaults. */
+    if (!newFolder(folder, sizeof folder)) return 1;
+    snprintf(path, sizeof path, "%s/host.INI", folder);
+    ok &= mkfifo(path, 0666) == 0;
+    ok &= runCopy(folder, "defaults", lib);
+    removeFolder(folder);
+
+    if (!newFolder(folder, sizeof folder)) return 1;
+    snprintf(path, sizeof path, "%s/vrtCLNK.so", folder);
+    ok &= hostCopyFile(lib, path);
+    snprintf(path, sizeof path, "%s/host.INI", folder);
+    ok &= hostWriteText(path, "[vrtCLink]\nIS_GLOBAL=1\n");
+    snprintf(path, sizeof path, "%s/vrtCLNK.CFG", folder);
+    ok &= mkfifo(path, 0666) == 0;
+    snprintf(path, sizeof path, "%s/vrtCLNK.so", folder);
+    ok &= runCopy(folder, "defaults", path);
     removeFolder(folder);
 
     return ok ? 0 : 1;

@@ -1,6 +1,7 @@
 // What a save may replace: files its user may not write stay byte for byte,
 // and links stay links while the files they name are written.
 #include <grp.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <vector>
 
 #include "platform/profile.h"
 #include "platform/tests/temp_dir.h"
@@ -29,18 +31,28 @@ size_t filesIn(const std::string& folder) {
     return size_t(std::distance(fs::directory_iterator(folder), {}));
 }
 
+// Runs `body` in a child that an alarm ends after a few seconds, so a call
+// that waits for ever fails the test instead of hanging it. True when `body`
+// returned true.
+template <class F>
+bool InChild(F body, uid_t uid = 0, gid_t gid = 0, std::vector<gid_t> groups = {}) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(10);
+        const bool dropped =
+            uid == 0 || (::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0);
+        ::_exit(dropped && body() ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // Runs `body` as an ordinary user: in a child that drops root, when the
 // tests run as root, else here. True when `body` returned true.
 template <class F>
 bool AsOrdinaryUser(F body) {
     if (::geteuid() != 0) return body();
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const bool dropped = ::setgroups(0, nullptr) == 0 && ::setgid(65534) == 0 && ::setuid(65534) == 0;
-        ::_exit(dropped && body() ? 0 : 1);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return InChild(body, 65534, 65534);
 }
 
 }  // namespace
@@ -131,4 +143,146 @@ TEST(ProfileProtect, LinksStayAndTheirTargetsAreWritten) {
     fs::create_symlink("no/such/folder.ini", nowhere);
     EXPECT_FALSE(WriteProfileString(nowhere, "S", "k", "1"));
     EXPECT_TRUE(fs::is_symlink(nowhere));
+}
+
+// Nothing waits on a FIFO: it reads as a file that cannot be read, and a save
+// over it, even one that first found no file there, is refused.
+TEST(ProfileProtect, AFifoIsNeverWaitedOn) {
+    TempDir dir;
+    const std::string fifo = dir.file("p.ini");
+    const std::string later = dir.file("later.ini");
+    fs::create_symlink("p.ini", dir.file("link.ini"));
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+    EXPECT_TRUE(InChild([&] {
+        ProfileFile p(fifo);
+        ProfileFile viaLink(dir.file("link.ini"));
+        ProfileFile missing(later);
+        if (!p.readFailed() || !viaLink.readFailed() || missing.readFailed()) return false;
+        p.write("S", "k", "v");
+        missing.write("S", "k", "v");
+        if (::mkfifo(later.c_str(), 0666) != 0) return false;
+        return !p.save() && !missing.save() && !WriteProfileString(dir.file("link.ini"), "S", "k", "v") &&
+               ReadProfileString(fifo, "S", "k", "d") == "d";
+    }));
+    EXPECT_TRUE(fs::is_fifo(fifo) && fs::is_fifo(later));
+    EXPECT_EQ(filesIn(dir.path()), 3u);
+}
+
+// Saves by a user who is not the file's owner, or whose folder does not take
+// a rename, keep the file's owner, group, mode and links.
+TEST(ProfileProtect, SavesKeepOwnerGroupModeAndLinks) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make the files of other users";
+    constexpr uid_t kUser = 3333, kOther = 1111;
+    constexpr gid_t kUserGroup = 3333, kShared = 2222;
+    struct Case {
+        const char* what;
+        mode_t folderMode;
+        uid_t uid;
+        gid_t gid;
+        mode_t mode;
+        bool twoLinks;
+        bool byRoot = false;
+    };
+    const Case cases[] = {
+        {"shared file", 0777, kOther, kShared, 0664, false},
+        {"sticky folder", 01777, kOther, kShared, 0664, false},
+        {"folder the user may not write", 0755, kUser, kShared, 0640, false},
+        {"two links", 0777, kUser, kUserGroup, 0600, true},
+        {"own file of a group of the user's", 0777, kUser, kShared, 02640, false},
+        {"another user's file saved by root", 0700, kOther, kShared, 0664, false, true},
+    };
+    const std::string old = "[S]\r\nk=1000000\r\n; kept\r\n";
+    const std::string saved = "[S]\r\nk=2\r\n; kept\r\n";
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    const std::string cache = dir.file("cache");
+    fs::create_directory(cache);
+    ASSERT_EQ(::chmod(cache.c_str(), 0777), 0);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.what);
+        const std::string folder = dir.file("f" + std::to_string(i));
+        const std::string path = folder + "/p.ini";
+        const std::string other = folder + "/other.ini";
+        fs::create_directory(folder);
+        ASSERT_EQ(::chmod(folder.c_str(), c.folderMode), 0);
+        writeFile(path, old);
+        ASSERT_EQ(::chown(path.c_str(), c.uid, c.gid), 0);
+        ASSERT_EQ(::chmod(path.c_str(), c.mode), 0);
+        if (c.twoLinks) {
+            ASSERT_EQ(::link(path.c_str(), other.c_str()), 0);
+        }
+        const bool ok = InChild(
+            [&] {
+                ::setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+                return WriteProfileString(path, "S", "k", "2");
+            },
+            c.byRoot ? 0 : kUser, kUserGroup, {kUserGroup, kShared});
+        EXPECT_TRUE(ok);
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, c.uid);
+        EXPECT_EQ(st.st_gid, c.gid);
+        EXPECT_EQ(st.st_mode & 07777, c.mode);
+        EXPECT_EQ(st.st_nlink, c.twoLinks ? 2u : 1u);
+        EXPECT_EQ(readFile(path), saved);
+        if (c.twoLinks) {
+            EXPECT_EQ(readFile(other), saved);
+        }
+        EXPECT_EQ(filesIn(folder), c.twoLinks ? 2u : 1u);  // no temporary file or copy left
+    }
+    EXPECT_TRUE(!fs::exists(cache + "/vrt") || filesIn(cache + "/vrt") == 0);
+}
+
+// A write cut short by the file size limit is reported, and the old contents
+// stay whole: in the file, or in the copy the save names.
+TEST(ProfileProtect, AWriteCutShortLeavesTheOldContentsWhole) {
+    for (const bool twoLinks : {false, true}) {  // replaced by rename, written in place
+        SCOPED_TRACE(twoLinks);
+        TempDir dir;
+        const std::string path = dir.file("p.ini");
+        writeFile(path, kOld);
+        if (twoLinks) {
+            ASSERT_EQ(::link(path.c_str(), dir.file("other.ini").c_str()), 0);
+        }
+        EXPECT_TRUE(InChild([&] {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = kOld.size() + 100;
+            if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) return false;
+            ProfileFile p(path);
+            p.write("S", "k", std::string(8192, 'x'));
+            if (p.save()) return false;
+            return readFile(path) == kOld || (!p.keptCopy().empty() && readFile(p.keptCopy()) == kOld);
+        }));
+        EXPECT_EQ(readFile(path), kOld);
+        EXPECT_EQ(filesIn(dir.path()), twoLinks ? 2u : 1u);
+    }
+}
+
+// Temporary files of a save that was killed go with the next save of the same
+// file; those of running saves and of other files stay. A name that fits the
+// folder can always be saved, however long.
+TEST(ProfileProtect, StaleTemporariesGoAndLongNamesSave) {
+    TempDir dir;
+    const pid_t dead = ::fork();
+    if (dead == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
+    const std::string deadTag = ".tmp" + std::to_string(dead) + "_3";
+    const std::string liveTag = ".tmp" + std::to_string(::getppid()) + "_3";
+
+    const std::string longName(250, 'n');
+    const std::string cutStale = longName.substr(0, 255 - deadTag.size()) + deadTag;
+    const std::vector<std::string> stale{"p.ini" + deadTag, cutStale};
+    const std::vector<std::string> kept{"p.ini" + liveTag, "q.ini" + deadTag, "p.ini.tmpx_1"};
+    for (const auto& name : stale) writeFile(dir.file(name), "x");
+    for (const auto& name : kept) writeFile(dir.file(name), "x");
+
+    ASSERT_TRUE(WriteProfileString(dir.file("p.ini"), "S", "k", "1"));
+    ASSERT_TRUE(WriteProfileString(dir.file(longName), "S", "k", "1"));
+    ASSERT_TRUE(WriteProfileString(dir.file(longName), "S", "k", "2"));
+    EXPECT_EQ(ReadProfileString(dir.file(longName), "S", "k", ""), "2");
+    for (const auto& name : stale) EXPECT_FALSE(fs::exists(dir.file(name))) << name;
+    for (const auto& name : kept) EXPECT_TRUE(fs::exists(dir.file(name))) << name;
+    EXPECT_EQ(filesIn(dir.path()), kept.size() + 2);
 }

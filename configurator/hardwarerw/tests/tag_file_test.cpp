@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -553,6 +555,28 @@ TEST_F(TagFile, RoundTripOfARealSizeProject) {
     const std::string second = dir.file("second.tag");
     SaveTagFile(again, second);
     EXPECT_EQ(readFile(second), first);
+}
+
+// A FIFO in the file's place is never waited on: Open and Save fail at once.
+TEST_F(TagFile, AFifoIsNeverWaitedOn) {
+    ASSERT_EQ(::mkfifo(file.c_str(), 0666), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::alarm(10);
+        TVrtNet project;
+        AddDevice(project, "A");
+        bool refused = false;
+        try {
+            SaveTagFile(project, file);
+        } catch (const EIniFileException&) {
+            refused = true;
+        }
+        ::_exit(load(project, file).result == -1 && refused ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(std::filesystem::is_fifo(file));
 }
 
 }  // namespace
