@@ -196,11 +196,43 @@ void writeSettings(platform::ProfileFile& file) {
     }
 }
 
+void setIsGlobal(const std::string& v) {
+    if (v == "0") IS_GLOBAL = 0;
+    else if (v == "1") IS_GLOBAL = 1;
+}
+
+void loadSettingsFrom(const platform::ProfileFile& file) {
+    const auto values = [&file](const std::string& key) { return NamedValues(file.read(kConfigSection, key, "")); };
+
+    readCommon(values("COMMON"), CommonOptionsEdited);
+    for (int n = 1; n <= VRT_PORT_COUNT; ++n) readPort(values(format("COM%i", n)), WorkPortTable[n - 1]);
+    for (int n = 1; n <= VRT_PORT_COUNT; ++n) {
+        PortRecord& r = WorkPortTable[n - 1];
+        readModem(values(format("MODEM%i_BASE", n)), r);
+        readCommandText(file, format("MODEM%i_cmdATD", n), r.cmdATD);
+        for (int g = 1; g <= 2; ++g)
+            for (int l = 1; l <= 6; ++l) readCommandText(file, cmdKey(n, g, l), r.cmdLines[(g - 1) * 6 + (l - 1)]);
+    }
+}
+
+// The host's own file is read once at start: it holds IS_GLOBAL and, unless
+// that names the global file, the settings too.
+void loadAtStart() {
+    {
+        const platform::ProfileFile local(fileNames().local);
+        setIsGlobal(local.read(kConfigSection, "IS_GLOBAL", ""));
+        if (IS_GLOBAL != 1) {
+            loadSettingsFrom(local);
+            return;
+        }
+    }
+    loadSettingsFrom(platform::ProfileFile(fileNames().global));
+}
+
 void startFromNames(PortRecord* table) {
     livePorts = table;
     if (table) std::memcpy(WorkPortTable, table, sizeof WorkPortTable);
-    ReadIsGlobal();
-    LoadLinkSettings();
+    loadAtStart();
     if (table) std::memcpy(table, WorkPortTable, sizeof WorkPortTable);
     CommonOptionsApplied = CommonOptionsEdited;
     statPeriod = uint32_t(CommonOptionsApplied.tmState);
@@ -248,29 +280,14 @@ void LinkSettingsInit(PortRecord* table, const ConfigFileNames& names) {
 }
 
 void ReadIsGlobal() {
-    const std::string v = platform::ReadProfileString(fileNames().local, kConfigSection, "IS_GLOBAL", "");
-    if (v == "0") IS_GLOBAL = 0;
-    else if (v == "1") IS_GLOBAL = 1;
+    setIsGlobal(platform::ReadProfileString(fileNames().local, kConfigSection, "IS_GLOBAL", ""));
 }
 
 bool WriteIsGlobal() {
     return platform::WriteProfileString(fileNames().local, kConfigSection, "IS_GLOBAL", format("%i", IS_GLOBAL));
 }
 
-void LoadLinkSettings() {
-    const platform::ProfileFile file(ConfigFileInUse());
-    const auto values = [&file](const std::string& key) { return NamedValues(file.read(kConfigSection, key, "")); };
-
-    readCommon(values("COMMON"), CommonOptionsEdited);
-    for (int n = 1; n <= VRT_PORT_COUNT; ++n) readPort(values(format("COM%i", n)), WorkPortTable[n - 1]);
-    for (int n = 1; n <= VRT_PORT_COUNT; ++n) {
-        PortRecord& r = WorkPortTable[n - 1];
-        readModem(values(format("MODEM%i_BASE", n)), r);
-        readCommandText(file, format("MODEM%i_cmdATD", n), r.cmdATD);
-        for (int g = 1; g <= 2; ++g)
-            for (int l = 1; l <= 6; ++l) readCommandText(file, cmdKey(n, g, l), r.cmdLines[(g - 1) * 6 + (l - 1)]);
-    }
-}
+void LoadLinkSettings() { loadSettingsFrom(platform::ProfileFile(ConfigFileInUse())); }
 
 bool SaveLinkSettings(std::string* failedFile) {
     if (failedFile) failedFile->clear();
