@@ -135,6 +135,15 @@ TEST_F(ModemTest, BreakDuringTheReadOfAnUnansweredCommandEndsItAtOnce) {
     EXPECT_STREQ(state().statusLine, " Установка связи прервана!"_cp);
 }
 
+TEST_F(ModemTest, HeaderPauseKeepsTheWindowLive) {
+    int pumpsInPause = 0;
+    onPump = [&] {
+        if (std::strstr(state().statusLine, "[Пауза 200 мс]"_cp)) ++pumpsInPause;
+    };
+    EXPECT_EQ(work(1), 0);
+    EXPECT_GT(pumpsInPause, 3 * 20);  // three pauses of 200 ms
+}
+
 TEST_F(ModemTest, ClosingTheWindowMidDialogueAborts) {
     port.afterWrite = [&](FakePort& p) {
         if (p.sent.size() == 5) lastView->closeWindow();
