@@ -300,7 +300,10 @@ bool getTimeouts(Handle h, VrtTimeouts& t) {
     return true;
 }
 
-bool read(Handle h, uint8_t* buf, size_t size, size_t& got) {
+bool read(Handle h, uint8_t* buf, size_t size, size_t& got) { return read(h, buf, size, got, 0, {}); }
+
+bool read(Handle h, uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+          const std::function<bool()>& keepWaiting) {
     got = 0;
     DeviceState st;
     if (!lookup(h, &st) || (!buf && size > 0)) return false;
@@ -315,6 +318,7 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got) {
     const uint64_t interval = firstByteEnds ? 0 : to.readInterval;
     const uint64_t start = nowMs();
     uint64_t lastByte = start;
+    uint64_t lastPaced = start;
     for (;;) {
         const ssize_t n = ::read(h, buf + got, size - got);
         if (n > 0) {
@@ -337,9 +341,17 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got) {
             if (now >= lastByte + interval) return true;
             wait = std::min(wait, lastByte + interval - now);
         }
+        const bool paced = bool(keepWaiting);
+        if (paced) wait = std::min<uint64_t>(wait, std::max<uint32_t>(sliceMs, 1));
         pollfd p{h, POLLIN, 0};
         const int r = poll(&p, 1, wait == UINT64_MAX ? -1 : pollWait(wait));
         if (r < 0 && errno != EINTR) return got > 0;
+        if (paced && nowMs() - lastPaced >= sliceMs) {
+            if (!keepWaiting()) return true;
+            // The caller's handlers may have closed the device meanwhile.
+            if (!lookup(h)) return got > 0;
+            lastPaced = nowMs();
+        }
         // A device that went away (an adapter unplugged, the far end of a
         // pseudo-terminal closed) polls readable for ever while read() gives
         // 0: take what is still queued and end the read as an input error.

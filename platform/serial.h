@@ -28,6 +28,7 @@
 // and the layer still keeps the state last asked for.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,14 @@ bool getTimeouts(Handle h, VrtTimeouts& t);
 // Reads up to `size` bytes under the read time-outs; `got` receives the count.
 // False on a device error with nothing read.
 bool read(Handle h, uint8_t* buf, size_t size, size_t& got);
+// The same read, for a caller that must stay responsive while it waits:
+// `keepWaiting` runs between the waits, at least every `sliceMs` while no
+// byte completes the read, and may process messages. The time-outs and the
+// bytes taken are those of the plain read; `keepWaiting` returning false ends
+// the read at once with what has arrived. It may close the handle: the read
+// then ends as well.
+bool read(Handle h, uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+          const std::function<bool()>& keepWaiting);
 // Writes `size` bytes under the write time-outs; `written` receives the count.
 // False on a device error with nothing written.
 bool write(Handle h, const uint8_t* buf, size_t size, size_t& written);

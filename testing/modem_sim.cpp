@@ -154,7 +154,7 @@ void ModemSim::onCommand(const std::string& line) {
         escapeLine_ = false;
         return;
     }
-    if (options_.silent) return;
+    if (options_.silent || (!options_.unanswered.empty() && line == options_.unanswered)) return;
     if (options_.echo) writeNow(line + "\r");
     if (line.empty()) return;
     const std::string u = upper(line);

@@ -24,6 +24,7 @@ public:
     struct Options {
         bool echo = true;                  // echo command lines; ATE0 / ATE1 switch it
         bool silent = false;               // answers nothing at all (a modem switched off)
+        std::string unanswered{};          // a command line it neither echoes nor answers
         Dial dial = Dial::Connect;         // the result of ATD...
         std::string connectText = "CONNECT 9600";
         int dialDelayMs = 0;               // before the dial result

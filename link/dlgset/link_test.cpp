@@ -3,6 +3,7 @@
 // exported port operations.
 #include "link/dlgset/link_test.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -27,6 +28,10 @@ constexpr uint8_t kCmdRead = 2;      // VortanBus: read data
 constexpr uint8_t kFnReadRegs = 3;   // MODBUS: read holding registers
 constexpr uint16_t kMaxReqSize = 1024;
 constexpr uint32_t kMaxAutoCount = 100000;
+
+// The test's own waits sleep in slices this short, processing messages
+// between them, so the dialog stays live and a stop is seen at once.
+constexpr uint32_t kWaitSliceMs = 10;
 
 // Controller statuses a slave reply carries in the high nibble of byte 1.
 constexpr uint8_t kStatusOk = 0x10;
@@ -251,12 +256,8 @@ void LinkTest::AutoLoop(int32_t port) {
                     break;
                 }
             }
-            if (r < 0) {
-                ui_.ProcessMessages();
-                platform::sleepMs(32);
-                ui_.ProcessMessages();
-            }
-            platform::sleepMs(50);
+            if (r < 0 && !WaitProcessing(32)) break;
+            if (!WaitProcessing(50)) break;
         } else {
             uint16_t length = 0;
             const int32_t r = _vrtCL_fRead(port, answer_, kTestAnswerSize, &length, 1);
@@ -264,13 +265,23 @@ void LinkTest::AutoLoop(int32_t port) {
             ui_.ProcessMessages();
             if (r == 0 && answer_[0] == TestParams.netAddr) {
                 const uint16_t replyLength = BuildSlaveReply(answer_, length, frame_);
-                ui_.ProcessMessages();
-                platform::sleepMs(TestParams.slaveMinTime);
-                ui_.ProcessMessages();
+                // Up to 50 s: a stop (the test button, the dialog closing)
+                // ends the wait at once and no reply goes out.
                 uint16_t written = 0;
-                if (st.stopRequest == 0) _vrtCL_fWrite(port, answer_, replyLength, &written, 1);
+                if (WaitProcessing(TestParams.slaveMinTime)) _vrtCL_fWrite(port, answer_, replyLength, &written, 1);
             }
         }
+    }
+}
+
+bool LinkTest::WaitProcessing(uint32_t ms) {
+    const uint32_t start = platform::tickMs();
+    for (;;) {
+        ui_.ProcessMessages();
+        if (dialogState.stopRequest != 0) return false;
+        const uint32_t elapsed = platform::tickMs() - start;
+        if (elapsed >= ms) return true;
+        platform::sleepMs(std::min(ms - elapsed, kWaitSliceMs));
     }
 }
 

@@ -100,6 +100,8 @@ public:
 private:
     void AutoLoop(int32_t port);
     void AbortListeningSlave();
+    // Waits `ms` processing messages; false (at once) when the test is asked to stop.
+    bool WaitProcessing(uint32_t ms);
     LinkTestUi& ui_;
     uint8_t frame_[kTestFrameSize] = {};
     uint8_t answer_[kTestAnswerSize] = {};

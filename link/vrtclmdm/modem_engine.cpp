@@ -415,7 +415,9 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
             std::snprintf(st.statusLine, sizeof st.statusLine, " %s [Пауза %lu мс]"_cp, header,
                           static_cast<unsigned long>(kHeaderPauseMs));
             MdmFormRefresh(st);
-            platform::sleepMs(kHeaderPauseMs);
+            // The pause keeps its length after an abort, but the window and
+            // the host's handlers stay live through it.
+            pumpFor(kHeaderPauseMs);
             MdmHostAbort(st);
         }
         std::snprintf(st.statusLine, sizeof st.statusLine, " %s", header);
@@ -552,8 +554,7 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
         if (elapsed > waitMs) break;
     }
     WaitPumping(st, step);
-    // After an abort the answer no longer matters; a read would only hold the
-    // caller for the port's whole read time-out without pumping.
+    // After an abort the answer no longer matters.
     if (ended(st)) return 0;
     uint8_t in[kAnswerCapacity] = {};
     size_t want = sizeof in;
@@ -564,8 +565,16 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
         if (!st.port->inputCount(count) || count == 0) return 0;
         want = std::min<size_t>(count, sizeof in);
     }
+    // The read waits up to the port's read time-out for an answer that is late
+    // or never comes: it waits in slices that keep the window and the host's
+    // handlers live, and an abort ends it at once.
+    const auto keepWaiting = [&st] {
+        pump();
+        return !ended(st);
+    };
     size_t got = 0;
-    if (!st.port->isOpen() || !st.port->read(in, want, got) || got == 0) return 0;
+    if (!st.port->isOpen() || !st.port->read(in, want, got, kWaitSliceMs, keepWaiting) || got == 0) return 0;
+    if (ended(st)) return 0;
     const size_t n = std::min(got, size_t(capacity));
     std::memcpy(buffer, in, n);
     if (received) *received = int32_t(n);

@@ -4,6 +4,7 @@
 // put a fake in its place.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "vrtclnk.h"
@@ -25,7 +26,11 @@ public:
     // Bytes waiting in the input queue; false when the device cannot tell.
     virtual bool inputCount(uint32_t& count) = 0;
     // One read under the port's read time-outs; false on a device error.
-    virtual bool read(uint8_t* buf, size_t size, size_t& got) = 0;
+    // `keepWaiting` runs between its waits, at least every `sliceMs` (it
+    // pumps messages and watches for an abort); false ends the read at once
+    // with what has arrived.
+    virtual bool read(uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+                      const std::function<bool()>& keepWaiting) = 0;
     virtual uint32_t baud() = 0;               // baud rate in force (dcb)
     virtual bool abortRequested() = 0;         // the port's abortEvent
     virtual void requestAbort() = 0;           // _vrtCL_fComSetEvent(port, 1)
@@ -45,7 +50,8 @@ public:
     void purge() override;
     bool write(const uint8_t* bytes, size_t n, size_t& written) override;
     bool inputCount(uint32_t& count) override;
-    bool read(uint8_t* buf, size_t size, size_t& got) override;
+    bool read(uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+              const std::function<bool()>& keepWaiting) override;
     uint32_t baud() override;
     bool abortRequested() override;
     void requestAbort() override;

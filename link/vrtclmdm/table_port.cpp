@@ -51,10 +51,19 @@ bool TablePort::inputCount(uint32_t& count) {
     return true;
 }
 
-bool TablePort::read(uint8_t* buf, size_t size, size_t& got) {
+bool TablePort::read(uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+                     const std::function<bool()>& keepWaiting) {
     got = 0;
     PortRecord* r = liveRecord();
-    return r && serial::read(r->hCom, buf, size, got);
+    if (!r) return false;
+    const serial::Handle h = r->hCom;
+    // The handlers run between the waits may close or reopen the port: the
+    // descriptor is then no longer this opening's.
+    return serial::read(h, buf, size, got, sliceMs, [&] {
+        if (keepWaiting && !keepWaiting()) return false;
+        const PortRecord* now = liveRecord();
+        return now && now->hCom == h;
+    });
 }
 
 uint32_t TablePort::baud() {

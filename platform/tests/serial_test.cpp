@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -30,10 +31,12 @@ protected:
         VrtTimeouts t{interval, multiplier, constant, 0, 0};
         ASSERT_TRUE(serial::setTimeouts(h, t));
     }
-    std::vector<uint8_t> readUpTo(size_t size) {
+    // `keepWaiting` given: the paced read, with 10 ms slices.
+    std::vector<uint8_t> readUpTo(size_t size, const std::function<bool()>& keepWaiting = {}) {
         std::vector<uint8_t> buf(size);
         size_t got = 0;
-        EXPECT_TRUE(serial::read(h, buf.data(), buf.size(), got));
+        EXPECT_TRUE(keepWaiting ? serial::read(h, buf.data(), buf.size(), got, 10, keepWaiting)
+                                : serial::read(h, buf.data(), buf.size(), got));
         buf.resize(got);
         return buf;
     }
@@ -203,19 +206,41 @@ TEST_F(SerialPty, FullBufferEndsTheReadAndLeavesTheRest) {
 }
 
 TEST_F(SerialPty, IntervalCountsOnlyAfterTheFirstByte) {
-    // A peer that answers late, then pauses mid-answer.
-    setTimeouts(150, 0, 5000);
-    std::thread peer([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // longer than the interval
-        pty.write({0xA1, 0xA2});
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));  // shorter than the interval
-        pty.write({0xA3});
-        std::this_thread::sleep_for(std::chrono::milliseconds(700));  // much longer than the interval
-        pty.write({0xA4});
-    });
-    EXPECT_EQ(readUpTo(64), (std::vector<uint8_t>{0xA1, 0xA2, 0xA3}));
-    peer.join();
-    EXPECT_EQ(readUpTo(64), (std::vector<uint8_t>{0xA4}));
+    // The paced read (a caller that processes messages while it waits) takes
+    // the same bytes as the plain one.
+    for (const bool paced : {false, true}) {
+        SCOPED_TRACE(paced ? "paced" : "plain");
+        // A peer that answers late, then pauses mid-answer.
+        setTimeouts(150, 0, 5000);
+        std::thread peer([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));  // longer than the interval
+            pty.write({0xA1, 0xA2});
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));  // shorter than the interval
+            pty.write({0xA3});
+            std::this_thread::sleep_for(std::chrono::milliseconds(700));  // much longer than the interval
+            pty.write({0xA4});
+        });
+        int calls = 0;
+        const std::function<bool()> count = [&] { return ++calls > 0; };
+        EXPECT_EQ(readUpTo(64, paced ? count : nullptr), (std::vector<uint8_t>{0xA1, 0xA2, 0xA3}));
+        if (paced) {
+            EXPECT_GT(calls, 10);  // about every 10 ms of the 470 ms read
+        }
+        peer.join();
+        EXPECT_EQ(readUpTo(64), (std::vector<uint8_t>{0xA4}));
+    }
+}
+
+TEST_F(SerialPty, PacedReadEndsAtOnceWhenItsCallerStopsItOrClosesTheDevice) {
+    setTimeouts(0, 0, 8000);
+    const auto start = std::chrono::steady_clock::now();
+    int calls = 0;
+    EXPECT_TRUE(readUpTo(16, [&] { return ++calls < 3; }).empty());
+    EXPECT_EQ(calls, 3);
+    std::vector<uint8_t> buf(16);
+    size_t got = 0;
+    EXPECT_FALSE(serial::read(h, buf.data(), buf.size(), got, 10, [&] { return serial::close(h); }));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 }
 
 TEST_F(SerialPty, SpecialIntervalValuesReturnEarly) {

@@ -2,6 +2,14 @@
 // ports the test page opened.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <thread>
+
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPointer>
@@ -19,6 +27,7 @@
 #include "link/dlgset/link_test.h"
 #include "link/vrtcltrn/port_table.h"
 #include "platform/cp1251.h"
+#include "testing/controller_sim.h"
 #include "testing/pty_pair.h"
 #include "vrtclnk.h"
 
@@ -237,6 +246,93 @@ TEST_F(DlgSetup, ClosingDuringARunningSlaveTestEndsItsWait) {
         EXPECT_EQ(1, +PortTable[2].abortEvent);
         dialogState.testRunning = 0;
     });
+}
+
+// The test page's automatic test running inside the dialog, on COM1 over a
+// pseudo-terminal.
+class DlgSetupTestRun : public DlgSetup {
+protected:
+    using Clock = std::chrono::steady_clock;
+
+    void SetUp() override {
+        DlgSetup::SetUp();
+        com1.bindCom(1);
+        TestParams = LinkTestParams{};
+        TestParams.reqSize = 1;
+    }
+    void TearDown() override {
+        TestParams = LinkTestParams{};
+        DlgSetup::TearDown();
+    }
+    // Opens COM1 for the test page and presses "Авто"; `everyTick` runs every
+    // 10 ms of the dialog's event processing meanwhile and gets the time
+    // since its last run.
+    void RunAutoTest(TFrmDlgSet& d, const std::function<void(Clock::duration sinceLast)>& everyTick) {
+        OpenCloseTestPort(true);
+        ASSERT_EQ(1, _vrtCL_fIsOpen(0));
+        QTimer ticker;
+        Clock::time_point last = Clock::now();
+        QObject::connect(&ticker, &QTimer::timeout, [&] {
+            const Clock::time_point now = Clock::now();
+            everyTick(now - last);
+            last = now;
+        });
+        ticker.start(10);
+        Ctl<QAbstractButton>(&d, "BtnAuto")->click();
+    }
+
+    vrt::testing::PtyPair com1;
+};
+
+TEST_F(DlgSetupTestRun, ClosingDuringAMasterTestEndsItAfterTheRequestInProgress) {
+    vrt::testing::ControllerSim sim(com1.masterFd(), vrt::testing::WireProtocol::VrtAscii);
+    TestParams.autoMode = 0;  // continuous
+    Clock::time_point closedAt{}, returnedAt{};
+    size_t requestsAtClose = 0;
+    th::RunDialog(0, 0, [&](TFrmDlgSet& d) {
+        RunAutoTest(d, [&](Clock::duration) {
+            if (closedAt == Clock::time_point{} && sim.requestCount() >= 2) {
+                closedAt = Clock::now();
+                requestsAtClose = sim.requestCount();
+                d.close();
+            } else if (closedAt != Clock::time_point{} && Clock::now() - closedAt > std::chrono::seconds(10)) {
+                Ctl<QAbstractButton>(&d, "SBtnTstG")->click();  // a test the close failed to stop
+            }
+        });
+        returnedAt = Clock::now();
+        EXPECT_FALSE(d.isVisible());
+    });
+    ASSERT_NE(Clock::time_point{}, closedAt);
+    EXPECT_LT(returnedAt - closedAt, std::chrono::seconds(3));
+    EXPECT_LE(sim.requestCount(), requestsAtClose + 1);
+    EXPECT_EQ(0, dialogState.testRunning);
+    EXPECT_EQ(0, _vrtCL_fIsOpen(0));  // the dialog closed the port its test page opened
+}
+
+TEST_F(DlgSetupTestRun, SlaveKeepsTheDialogLiveThroughItsMinimumTime) {
+    TestParams.master = 0;
+    TestParams.slaveMinTime = 5000;
+    std::atomic<bool> replied{false};
+    vrt::testing::Bytes reply;
+    std::thread master([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));  // the slave listens by then
+        com1.write(vrt::testing::ControllerSim::frame(vrt::testing::WireProtocol::VrtAscii, {33, 2, 0, 0, 1, 0}));
+        reply = com1.read(100, 10000);
+        replied = true;
+    });
+    Clock::duration longestGap{};
+    th::RunDialog(0, 0, [&](TFrmDlgSet& d) {
+        RunAutoTest(d, [&](Clock::duration sinceLast) {
+            longestGap = std::max(longestGap, sinceLast);
+            if (replied && dialogState.testRunning && !dialogState.testButtonBusy)
+                Ctl<QAbstractButton>(&d, "SBtnTstG")->click();
+        });
+    });
+    master.join();
+    const auto gapMs = std::chrono::duration_cast<std::chrono::milliseconds>(longestGap).count();
+    std::printf("longest time without processing events: %lld ms\n", static_cast<long long>(gapMs));
+    EXPECT_EQ(reply, vrt::testing::ControllerSim::frame(vrt::testing::WireProtocol::VrtAscii, {33, 0x12, 0, 0, 1, 0, 0}));
+    EXPECT_LT(gapMs, 1000);  // not the 5 s minimum time
 }
 
 }  // namespace

@@ -287,6 +287,50 @@ TEST_F(LinkTestSlave, StopDuringMessageProcessingIsNotLostByTheNextRead) {
     EXPECT_EQ(dialogState.testRunning, 0);
 }
 
+TEST_F(LinkTestSlave, StopDuringALongMinimumTimeEndsTheWaitAtOnceWithoutReply) {
+    // The test button, and the exit button or the dialog closing (RequestStop).
+    for (const bool byExit : {false, true}) {
+        SCOPED_TRACE(byExit ? "exit" : "test button");
+        TestParams.master = 0;
+        TestParams.slaveMinTime = 50000;
+        ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);
+        static std::atomic<bool> listening;
+        listening = false;
+        vrt::platform::setPumpHook([] {
+            listening = true;
+            // A reply went out after all: end the listening that follows.
+            if (PortTable[kPort].cntOut > 0) {
+                dialogState.stopRequest = 1;
+                _vrtCL_fComSetEvent(kPort, 1);
+            }
+        });
+        std::thread driver([&] {
+            const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (!listening && std::chrono::steady_clock::now() < end)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            pty_.write(ControllerSim::frame(WireProtocol::VrtRtu, {33, 2, 0, 0, 1, 0}));
+        });
+        // Messages processed once the request has been read: the wait's.
+        int processedInWait = 0;
+        ui_.onProcess = [&] {
+            const PortRecord& r = PortTable[kPort];
+            if (r.lastOp != 4 || !r.opDone || r.lastResult != 0) return;
+            if (++processedInWait == 20) byExit ? test_.RequestStop() : test_.TestButtonClick();
+        };
+        const auto start = std::chrono::steady_clock::now();
+        test_.RunTest(kTestAuto);
+        const auto took = std::chrono::steady_clock::now() - start;
+        driver.join();
+        ui_.onProcess = nullptr;
+        EXPECT_GE(processedInWait, 20);
+        EXPECT_LT(took, std::chrono::seconds(10));  // not the 50 s minimum time
+        EXPECT_EQ(+PortTable[kPort].cntOut, 0u);      // no reply written
+        EXPECT_TRUE(pty_.read(60, 500).empty());
+        EXPECT_EQ(dialogState.testRunning, 0);
+        _vrtCL_fClose(kPort);
+    }
+}
+
 TEST_F(LinkTestSlave, ExitButtonEndsAListeningSlave) {
     TestParams.master = 0;
     ASSERT_EQ(_vrtCL_fOpen(kPort), kPort);

@@ -75,8 +75,9 @@ int main(int argc, char** argv) {
     CHECK(abortedAt != 0);
     CHECK(result == -51);
     CHECK(isOpen(1) == 0);
-    /* Wide: a shared machine; the abort itself takes well under a second. */
-    CHECK(abortedAt != 0 && returnedAt - abortedAt < 10000);
+    /* The abort and the stop lines after it take under a second; 2 s leaves
+     * room for a shared machine, not for a wait that missed the abort. */
+    CHECK(abortedAt != 0 && returnedAt - abortedAt < 2000);
     if (strcmp(argv[2], "window") == 0) {
         void** app = (void**)dlsym(lib, "_ZN16QCoreApplication4selfE");
         CHECK(app != NULL && *app != NULL); /* the window was shown */

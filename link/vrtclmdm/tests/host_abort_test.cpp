@@ -23,6 +23,7 @@ struct AbortPoint {
     // time since the dial command went out, 0 before.
     bool (*when)(const FakePort&, const ModemState&, uint32_t sinceDial);
     size_t commandsBefore;  // commands of the dialogue sent before the abort
+    const char* unanswered = nullptr;  // a command the modem leaves without answer
 };
 
 class HostAbort : public ModemTest, public ::testing::WithParamInterface<AbortPoint> {};
@@ -33,7 +34,12 @@ TEST_P(HostAbort, EndsWithAbortedStopsAnAnsweredModemAndClosesTheWindow) {
     const AbortPoint& point = GetParam();
     headless = !point.window;
     rec.tmConnect = 120;                      // the dial would wait two minutes
-    port.respond = Hayes{.dialWord = ""};     // and the far end never answers
+    port.respond = [&](const std::string& command) {
+        // The far end never answers; the modem may leave one command unanswered.
+        if (point.unanswered && command == point.unanswered) return std::string();
+        return Hayes{.dialWord = ""}(command);
+    };
+    port.readWaitMs = 3220;  // the read time-out of the port at 19 200 baud
     uint32_t abortedAt = 0;
     uint32_t dialAt = 0;
     onPump = [&] {
@@ -69,6 +75,12 @@ bool beforeFirstCommand(const FakePort& p, const ModemState& s, uint32_t) { retu
 bool afterSecondCommand(const FakePort& p, const ModemState&, uint32_t) { return p.sent.size() == 2; }
 bool duringPrepareLines(const FakePort& p, const ModemState&, uint32_t) { return p.sent.size() == 11; }
 bool intoTheConnectWait(const FakePort&, const ModemState&, uint32_t sinceDial) { return sinceDial >= 5000; }
+bool earlyInTheRead(const FakePort& p, const ModemState&, uint32_t) {
+    return p.reading && ModemTest::now - p.readStart >= 100;
+}
+bool lateInTheRead(const FakePort& p, const ModemState&, uint32_t) {
+    return p.reading && ModemTest::now - p.readStart >= 2500;
+}
 
 const AbortPoint kPoints[] = {
     {"BeforeTheFirstCommand", false, &beforeFirstCommand, 0},
@@ -77,6 +89,9 @@ const AbortPoint kPoints[] = {
     {"DuringThePrepareLinesWithWindow", true, &duringPrepareLines, 11},
     {"DuringTheConnectWait", false, &intoTheConnectWait, 15},
     {"DuringTheConnectWaitWithWindow", true, &intoTheConnectWait, 15},
+    // The read after a command that gets no answer waits the port's read time-out.
+    {"EarlyInTheReadOfAnUnansweredCommand", false, &earlyInTheRead, 11, "ATL3"},
+    {"LateInTheReadOfAnUnansweredCommandWithWindow", true, &lateInTheRead, 11, "ATL3"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Points, HostAbort, ::testing::ValuesIn(kPoints),

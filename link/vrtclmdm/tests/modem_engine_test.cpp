@@ -76,6 +76,13 @@ TEST_F(ModemTest, ModemSwitchedOffGivesNotFoundWithoutDial) {
     EXPECT_EQ(state().connected, 0);
 }
 
+TEST_F(ModemTest, BytesQueuedBeforeACommandAreNotTakenAsItsAnswer) {
+    port.respond = Hayes{.silent = true};
+    port.afterRead = "\r\nOK\r\n";  // an answer that came after its read gave up
+    EXPECT_EQ(work(1), kErrModemNotFound);
+    EXPECT_EQ(state().answersRecognised, 0);
+}
+
 TEST_F(ModemTest, OneStopCommandUnansweredIsSentTwiceAndGivesNotFound) {
     setLines({{0, "ATZ0"}});
     port.respond = Hayes{.silent = true};

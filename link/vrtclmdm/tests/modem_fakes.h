@@ -38,6 +38,12 @@ public:
     int clears = 0;
     int begins = 0;
     uint32_t baudRate = 19200;
+    // A read with nothing waiting waits this long (fake time) for a first byte.
+    uint32_t readWaitMs = 0;
+    std::string afterRead;  // queued after every read, for the next command to ignore
+    bool reading = false;   // inside a read's wait
+    uint32_t readStart = 0;               // fake tick at which the last read started
+    std::vector<uint32_t> readEnds;       // fake tick at which each read ended
 
     void begin() override { ++begins; }
     bool isOpen() override { return open; }
@@ -49,7 +55,8 @@ public:
         count = uint32_t(input.size());
         return true;
     }
-    bool read(uint8_t* buf, size_t size, size_t& got) override;
+    bool read(uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+              const std::function<bool()>& keepWaiting) override;
     uint32_t baud() override { return baudRate; }
     bool abortRequested() override { return abortFlag; }
     void requestAbort() override { abortFlag = true; }

@@ -1,5 +1,6 @@
 #include "modem_fakes.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -38,10 +39,20 @@ bool FakePort::write(const uint8_t* bytes, size_t n, size_t& written) {
     return true;
 }
 
-bool FakePort::read(uint8_t* buf, size_t size, size_t& got) {
+bool FakePort::read(uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
+                    const std::function<bool()>& keepWaiting) {
+    readStart = ModemTest::now;
+    reading = true;
+    while (input.empty() && ModemTest::now - readStart < readWaitMs) {
+        platform::sleepMs(std::max<uint32_t>(sliceMs, 1));
+        if (keepWaiting && !keepWaiting()) break;
+    }
+    reading = false;
+    readEnds.push_back(ModemTest::now);
     got = std::min(size, input.size());
     std::memcpy(buf, input.data(), got);
     input.erase(0, got);
+    input += afterRead;
     return open;
 }
 

@@ -111,6 +111,39 @@ TEST_F(ModemTest, BreakDuringDialReportsFailedConnection) {
     EXPECT_STREQ(state().statusLine, " Не удалось установить связь!"_cp);
 }
 
+TEST_F(ModemTest, BreakDuringTheReadOfAnUnansweredCommandEndsItAtOnce) {
+    port.respond = [](const std::string& command) { return command == "ATL3" ? std::string() : Hayes{}(command); };
+    port.readWaitMs = 3220;
+    int pumpsInRead = 0;
+    uint32_t breakAt = 0;
+    size_t breakInRead = 0;
+    onPump = [&] {
+        if (!port.reading) return;
+        ++pumpsInRead;
+        if (breakAt == 0 && now - port.readStart >= 1000) {
+            breakAt = now;
+            breakInRead = port.readEnds.size();
+            lastView->onTick = [](FakeView& v) { v.controller.onExit(); };
+            lastView->controller.onBreak();
+        }
+    };
+    EXPECT_EQ(work(1), kErrAborted);
+    ASSERT_NE(breakAt, 0u);
+    EXPECT_GT(pumpsInRead, 100);  // the window stayed live through the wait
+    ASSERT_GT(port.readEnds.size(), breakInRead);
+    EXPECT_LE(port.readEnds[breakInRead] - breakAt, 10u);
+    EXPECT_STREQ(state().statusLine, " Установка связи прервана!"_cp);
+}
+
+TEST_F(ModemTest, HeaderPauseKeepsTheWindowLive) {
+    int pumpsInPause = 0;
+    onPump = [&] {
+        if (std::strstr(state().statusLine, "[Пауза 200 мс]"_cp)) ++pumpsInPause;
+    };
+    EXPECT_EQ(work(1), 0);
+    EXPECT_GT(pumpsInPause, 3 * 20);  // three pauses of 200 ms
+}
+
 TEST_F(ModemTest, ClosingTheWindowMidDialogueAborts) {
     port.afterWrite = [&](FakePort& p) {
         if (p.sent.size() == 5) lastView->closeWindow();
