@@ -86,6 +86,11 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     _vrtCL_fInit();
     BuildModuleNames();
     if (mode < kModeSetup || mode > kModeStatModeless) return -1;
+    // The dialog lives on the windows' thread. From any other thread the call
+    // is refused as the library's other windows refuse it, before it touches
+    // the dialog or its state: closing the window from here would wait for
+    // that thread for ever.
+    if (!gui::OnWindowThread()) return st.rememberedPort;
 
     st.dlgMode = mode;
     if (port >= 0 && port < VRT_PORT_COUNT) st.rememberedPort = port;

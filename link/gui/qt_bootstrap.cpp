@@ -183,6 +183,11 @@ bool DisplayUsable() {
     return usable;
 }
 
+bool OnWindowThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app ? app->thread() == QThread::currentThread() : onMainThread();
+}
+
 bool EnsureApplication() {
     QCoreApplication* app = QCoreApplication::instance();
     if (app) {

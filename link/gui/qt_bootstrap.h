@@ -11,6 +11,10 @@ namespace vrt::link::gui {
 // none exists and a display (or QT_QPA_PLATFORM) is usable. Never aborts.
 bool EnsureApplication();
 
+// True on the thread the library's windows live on: the application's own,
+// or the program's main thread while there is no application yet.
+bool OnWindowThread();
+
 // True when a platform plugin could connect: QT_QPA_PLATFORM names a plugin
 // that needs no display server, or the X11 or Wayland server it needs answers.
 bool DisplayUsable();
