@@ -48,12 +48,6 @@ void CloseTestPorts() {
         }
 }
 
-std::string HostFileName() {
-    const std::string& host = BuildModuleNames().hostPath;
-    const size_t slash = host.rfind('/');
-    return slash == std::string::npos ? host : host.substr(slash + 1);
-}
-
 // A modeless statistics window outlives its call, but its code goes with the
 // library. When the host unloads the library with dlclose, the unload routine
 // below runs before this library's C++ globals are destroyed, Qt is intact
@@ -108,8 +102,7 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     _FrmDlgSet = dlg;
     Ui::TFrmDlgSet& u = dlg->ui();
 
-    const std::string hostFile = HostFileName();
-    dlg->setWindowTitle(QStringLiteral("VortanCommLink: ") + QFile::decodeName(QByteArray::fromStdString(hostFile)));
+    dlg->setWindowTitle(ToQ("VortanCommLink: " + BuildModuleNames().hostFileText));
 
     dlg->TmStateVi->stop();
     dlg->TmStateVi->setInterval(int(statPeriod));
