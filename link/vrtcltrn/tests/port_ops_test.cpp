@@ -395,9 +395,10 @@ TEST_F(PortOps, ReadOnAThreadWhosePortWasClosedAndItsNumberReusedLeavesBothPorts
     EXPECT_TRUE(com2.read(20, 200).empty()) << "COM1's frame went out on COM2's line";
 }
 
-// Runs `step(w, i)` on two threads started together for each i < tries.
+// Runs `step(w, i)` on two threads started together for each i < tries,
+// `beforeRound` before each round.
 template <class Step>
-void InLockstep(int tries, Step step) {
+void InLockstep(int tries, Step step, void (*beforeRound)() = [] {}) {
     std::atomic<int> round{-1}, finished{0};
     const auto worker = [&](int w) {
         for (int i = 0; i < tries; ++i) {
@@ -409,11 +410,25 @@ void InLockstep(int tries, Step step) {
     };
     std::thread a(worker, 0), b(worker, 1);
     for (int i = 0; i < tries; ++i) {
+        beforeRound();
         round.store(i);
         while (finished.load() < 2 * (i + 1)) std::this_thread::yield();
     }
     a.join();
     b.join();
+}
+
+// Calls of the current round that have returned; a write that holds the
+// port waits in its first message processing until the other call returned,
+// so the two always overlap however the threads are scheduled.
+// Two writes that both hold the port wait for each other once, not for ever.
+std::atomic<int> g_returnedThisRound{0};
+std::atomic<bool> g_waitedInVain{false};
+
+void WaitForTheOtherCall() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (g_returnedThisRound.load() == 0 && !g_waitedInVain.load())
+        if (std::chrono::steady_clock::now() >= until) g_waitedInVain = true;
 }
 
 // The busy mark is one test-and-set: a check apart from the setting lets both
@@ -423,10 +438,13 @@ TEST_F(PortOps, TwoThreadsStartingTogetherOnOnePortOneIsBusy) {
     pty_->hangUp();  // every write fails at once (-9), keeping each try short
     constexpr int kWrites = 150;
     std::vector<int32_t> results[2] = {std::vector<int32_t>(kWrites), std::vector<int32_t>(kWrites)};
+    const vrt::platform::PumpHook before = vrt::platform::setPumpHook(&WaitForTheOtherCall);
     InLockstep(kWrites, [&](int w, int i) {
         const uint8_t payload[2] = {4, 3};
         results[w][i] = _vrtCL_fComWrite(kPort, payload, 2, nullptr, 1);
-    });
+        g_returnedThisRound.fetch_add(1);
+    }, [] { g_returnedThisRound = 0; g_waitedInVain = false; });
+    vrt::platform::setPumpHook(before);
     int notOneBusy = 0;
     for (int i = 0; i < kWrites; ++i) notOneBusy += (results[0][i] == -13) + (results[1][i] == -13) != 1;
     EXPECT_EQ(notOneBusy, 0) << "writes started together of which not exactly one was busy";
