@@ -41,7 +41,9 @@ constexpr int fromCodePoint(char32_t cp) {
     return -1;
 }
 
-// Decodes one UTF-8 sequence at s[i]; advances i. Returns 0xFFFD on bad input.
+// Decodes one UTF-8 sequence at s[i]; advances i. Returns 0xFFFD on bad
+// input (a cut or overlong sequence, a surrogate, a value above U+10FFFF) and
+// then advances by one byte only, so each bad byte counts once.
 constexpr char32_t decodeUtf8(std::string_view s, size_t& i) {
     const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char c = b(i);
@@ -54,6 +56,8 @@ constexpr char32_t decodeUtf8(std::string_view s, size_t& i) {
         if ((cc & 0xC0) != 0x80) { ++i; return 0xFFFD; }
         cp = (cp << 6) | (cc & 0x3F);
     }
+    constexpr char32_t kShortest[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kShortest[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) { ++i; return 0xFFFD; }
     i += size_t(extra) + 1;
     return cp;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/cp1251.h"
+
 namespace vrt::platform {
 namespace {
 
@@ -72,5 +74,7 @@ std::string modulePathOf(const void* addressInside) {
 }
 
 std::string systemFolder() { return "/etc"; }
+
+std::string nameText(std::string_view systemName) { return cp1251::fromUtf8(systemName); }
 
 }  // namespace vrt::platform

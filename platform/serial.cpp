@@ -33,6 +33,7 @@ struct DeviceState {
     uint32_t mask = 0;
     bool pseudo = false;   // a pseudo-terminal: no line framing to set
     bool lineSet = false;  // dcb holds the data bits, parity and stop bits last set
+    uint64_t opening = 0;  // tells this opening from a later one that got the same number
 };
 
 // The devices open through this layer. Plain data without destructors, so it
@@ -47,6 +48,7 @@ struct Slot {
 
 std::mutex g_mutex;
 Slot g_slots[kMaxDevices];
+uint64_t g_openings = 0;  // under g_mutex
 static_assert(std::is_trivially_destructible_v<std::mutex> && std::is_trivially_destructible_v<Slot>);
 
 Slot* findSlot(Handle h) {
@@ -128,6 +130,13 @@ void noteRts(Handle h, bool on) {
     g_rtsLog.entries[g_rtsLog.count++ % kRtsLogSize] = {h, on, platform::tickMs()};
 }
 
+// A waiting read or write may see its device closed by another thread and
+// the number given to another device: then it must not touch that one.
+bool stillOpen(Handle h, uint64_t opening) {
+    DeviceState now;
+    return lookup(h, &now) && now.opening == opening;
+}
+
 int pollWait(uint64_t waitMs) { return waitMs >= uint64_t(INT_MAX) ? INT_MAX : int(waitMs); }
 
 }  // namespace
@@ -181,6 +190,7 @@ Handle open(const std::string& path) {
         }
         free->handle = fd;
         free->state = st;
+        free->state.opening = ++g_openings;
     }
     return fd;
 }
@@ -345,6 +355,7 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
         if (paced) wait = std::min<uint64_t>(wait, std::max<uint32_t>(sliceMs, 1));
         pollfd p{h, POLLIN, 0};
         const int r = poll(&p, 1, wait == UINT64_MAX ? -1 : pollWait(wait));
+        if (!stillOpen(h, st.opening)) return false;
         if (r < 0 && errno != EINTR) return got > 0;
         if (paced && nowMs() - lastPaced >= sliceMs) {
             if (!keepWaiting()) return true;
@@ -383,6 +394,7 @@ bool write(Handle h, const uint8_t* buf, size_t size, size_t& written) {
         }
         pollfd p{h, POLLOUT, 0};
         const int r = poll(&p, 1, wait == UINT64_MAX ? -1 : pollWait(wait));
+        if (!stillOpen(h, st.opening)) return false;
         if (r < 0 && errno != EINTR) return written > 0;
         if (r > 0 && !(p.revents & POLLOUT) && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return written > 0;
     }

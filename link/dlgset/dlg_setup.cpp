@@ -48,12 +48,6 @@ void CloseTestPorts() {
         }
 }
 
-std::string HostFileName() {
-    const std::string& host = BuildModuleNames().hostPath;
-    const size_t slash = host.rfind('/');
-    return slash == std::string::npos ? host : host.substr(slash + 1);
-}
-
 // A modeless statistics window outlives its call, but its code goes with the
 // library. When the host unloads the library with dlclose, the unload routine
 // below runs before this library's C++ globals are destroyed, Qt is intact
@@ -86,6 +80,11 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     _vrtCL_fInit();
     BuildModuleNames();
     if (mode < kModeSetup || mode > kModeStatModeless) return -1;
+    // The dialog lives on the windows' thread. From any other thread the call
+    // is refused as the library's other windows refuse it, before it touches
+    // the dialog or its state: closing the window from here would wait for
+    // that thread for ever.
+    if (!gui::OnWindowThread()) return st.rememberedPort;
 
     st.dlgMode = mode;
     if (port >= 0 && port < VRT_PORT_COUNT) st.rememberedPort = port;
@@ -103,8 +102,7 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     _FrmDlgSet = dlg;
     Ui::TFrmDlgSet& u = dlg->ui();
 
-    const std::string hostFile = HostFileName();
-    dlg->setWindowTitle(QStringLiteral("VortanCommLink: ") + QFile::decodeName(QByteArray::fromStdString(hostFile)));
+    dlg->setWindowTitle(ToQ("VortanCommLink: " + BuildModuleNames().hostFileText));
 
     dlg->TmStateVi->stop();
     dlg->TmStateVi->setInterval(int(statPeriod));

@@ -30,6 +30,7 @@
 #include "link/vrtabout/about_box.h"
 #include "link/vrtcltrn/port_table.h"
 #include "platform/cp1251.h"
+#include "platform/module.h"
 #include "ui_dlg_set.h"
 
 namespace vrt::link {
@@ -648,7 +649,7 @@ void TFrmDlgSet::SBtnAboutClick() {
     std::string author = kAboutAuthor;
     if (!libraryPath.empty()) {
         const QFileInfo info(PathText(libraryPath));
-        author += ": " + FileNameOf(libraryPath) + " от "_cp;
+        author += ": " + platform::nameText(FileNameOf(libraryPath)) + " от "_cp;
         if (info.exists())
             author += FromQ(QLocale::system().toString(info.lastModified().date(), QLocale::ShortFormat));
     }
@@ -702,7 +703,7 @@ void TFrmDlgSet::SBtnPSaveClick() {
     ReadAllEdits();
     // A file that cannot be written must not look saved.
     if (std::string failed; !SaveLinkSettings(&failed)) {
-        const std::string question = "\nНе удалось записать файл конфигурации:\n"_cp + failed;
+        const std::string question = "\nНе удалось записать файл конфигурации:\n"_cp + platform::nameText(failed);
         ShowLinkMessage(kMsgOk, kIconWarning, -1, kTextNone, "[СОХРАНИТЬ]"_cp, question.c_str());
     }
 }

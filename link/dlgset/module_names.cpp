@@ -23,7 +23,8 @@ ModuleNames MakeModuleNames(const std::string& hostPath, const std::string& libr
     n.hostPath = hostPath;
     n.libraryPath = libraryPath;
     const std::string hostFile = ExtractFileName(hostPath);
-    n.messageCaption = "vrtCLink: " + hostFile;
+    n.hostFileText = platform::nameText(hostFile);
+    n.messageCaption = "vrtCLink: " + n.hostFileText;
     if (!hostFile.empty()) {
         // vrtCLNK.so and P.exe give vrtCLNK_P.err: three changes of extension.
         const std::string logName =

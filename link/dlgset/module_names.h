@@ -7,9 +7,11 @@ namespace vrt::link {
 struct ModuleNames {
     std::string hostPath;        // full path of the host program ("" when unknown)
     std::string libraryPath;     // full path of this library ("" when unknown)
-    std::string messageCaption;  // "vrtCLink: <host file name>"
-    // <host folder>/vrtCLNK_<host file name with ".err" for its extension>;
-    // "" when the host path is unknown, so nothing is written to a guessed place.
+    std::string hostFileText;    // the host's file name in Windows-1251, for captions
+    std::string messageCaption;  // "vrtCLink: <host file name>" in Windows-1251
+    // <host folder>/vrtCLNK_<host file name with ".err" for its extension>,
+    // the name on disk; "" when the host path is unknown, so nothing is
+    // written to a guessed place.
     std::string errLogFile;
 };
 

@@ -2,20 +2,25 @@
 #include "gui/qt_catalogue.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLibraryInfo>
 #include <QThread>
 
+#include <algorithm>
+#include <csignal>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
+#include <map>
 #include <string>
-#include <vector>
-#include <algorithm>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "platform/pump.h"
 
@@ -135,21 +140,66 @@ bool pluginInstalled(const std::string& name) {
     return false;
 }
 
-// One plugin name of QT_QPA_PLATFORM ("name" or "name:options").
-bool pluginUsable(std::string entry) {
-    const size_t colon = entry.find(':');
-    if (colon != std::string::npos) entry.resize(colon);
-    if (entry.empty() || !pluginInstalled(entry)) return false;
-    if (entry == "xcb") return g_xProbe.open();
-    if (entry.rfind("wayland", 0) == 0) return waylandUsable();
-    return true;  // offscreen, minimal, vnc, linuxfb, eglfs...: no server to ask
+// Plugins such as eglfs, linuxfb or vkkhrdisplay load even where their
+// device is missing, and then end the process inside Qt. Whether one starts
+// is asked of a child process: it starts the plugin as we would and answers
+// by its exit. A child that fails, hangs (a lock held by another of the
+// host's threads at the fork) or cannot be made counts as no display.
+bool startsInChild(const std::string& entry) {
+    constexpr int kProbeLimitMs = 5000;
+    const pid_t pid = ::fork();
+    if (pid < 0) return false;
+    if (pid == 0) {
+        const rlimit noCore{0, 0};
+        ::setrlimit(RLIMIT_CORE, &noCore);
+        ::setenv("QT_QPA_PLATFORM", entry.c_str(), 1);
+        int argc = 1;
+        char name[] = "vrtCLNK";
+        char* argv[] = {name, nullptr};
+        QGuiApplication probe(argc, argv);
+        ::_exit(QGuiApplication::primaryScreen() != nullptr ? 0 : 1);
+    }
+    int status = 0;
+    for (int waited = 0; waited < kProbeLimitMs; waited += 10) {
+        const pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0) return false;  // reaped by a handler of the host: unknown
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    return false;
 }
 
-// Qt tries a ';'-separated list of plugins in order and gives up only when all fail.
+// What Qt makes of one entry of QT_QPA_PLATFORM ("name" or "name:options"):
+// it goes on to the next entry when the plugin is missing or its server does
+// not answer; any other plugin it starts, and a failure then ends the process.
+enum class Entry { Usable, Skipped, Fatal };
+
+Entry entryVerdict(const std::string& entry) {
+    const std::string name = entry.substr(0, entry.find(':'));
+    if (name.empty() || !pluginInstalled(name)) return Entry::Skipped;
+    if (name == "offscreen" || name == "minimal") return Entry::Usable;
+    if (name == "xcb") return g_xProbe.open() ? Entry::Usable : Entry::Skipped;
+    if (name.rfind("wayland", 0) == 0) return waylandUsable() ? Entry::Usable : Entry::Skipped;
+    // Starts, but draws Vulkan surfaces only: no widget window can be shown.
+    if (name == "vkkhrdisplay") return Entry::Fatal;
+    // The answer stays for the process: the library asks until it has an application.
+    static auto* known = new std::map<std::string, bool>;
+    const auto [at, isNew] = known->try_emplace(entry, false);
+    if (isNew) at->second = startsInChild(entry);
+    return at->second ? Entry::Usable : Entry::Fatal;
+}
+
+// Qt tries a ';'-separated list of plugins in order.
 bool anyUsable(const std::string& list) {
     for (size_t start = 0; start <= list.size();) {
         const size_t end = std::min(list.find(';', start), list.size());
-        if (pluginUsable(list.substr(start, end - start))) return true;
+        switch (entryVerdict(list.substr(start, end - start))) {
+            case Entry::Usable: return true;
+            case Entry::Fatal: return false;
+            case Entry::Skipped: break;
+        }
         start = end + 1;
     }
     return false;
@@ -181,6 +231,11 @@ bool DisplayUsable() {
     const bool usable = DisplayUsableHeld();
     g_xProbe.release();
     return usable;
+}
+
+bool OnWindowThread() {
+    const QCoreApplication* app = QCoreApplication::instance();
+    return app ? app->thread() == QThread::currentThread() : onMainThread();
 }
 
 bool EnsureApplication() {

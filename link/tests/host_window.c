@@ -24,8 +24,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-/* A case that ends otherwise than with kHostExitCode says where: 90 a missing
- * export, 91 no window to close, 92 a request that did not fail, 93 no
+/* A case that ends otherwise than with kHostExitCode says where: 88 a call
+ * from another thread was not refused or changed the window, 89 it hung, 90 a
+ * missing export, 91 no window to close, 92 a request that did not fail, 93 no
  * pseudo-terminal, 94 no library, 95 no port record, 96 the port did not
  * open, 97 no window shown, 98 dlclose failed. */
 #define HOST_EXIT_NO_EXPORT 90
@@ -43,19 +44,21 @@ struct Case {
     int userCloses;  /* the window is closed before the host ends */
     int portOpen;    /* 1: open at exit, 0: closed before, -1: never opened */
     int unload;      /* dlclose before returning from main */
+    int otherThread; /* another thread calls _vrtCL_fDlgSetup while the window is open */
 };
 
 static const struct Case kCases[] = {
-    {"modeless-open-port-open-exit", 3, 0, 1, 0},
-    {"modeless-open-port-open-dlclose", 3, 0, 1, 1},
-    {"modeless-closed-port-closed-exit", 3, 1, 0, 0},
-    {"modeless-closed-port-open-dlclose", 3, 1, 1, 1},
-    {"separate-open-no-port-exit", 2, 0, -1, 0},
-    {"separate-open-port-closed-dlclose", 2, 0, 0, 1},
-    {"separate-closed-no-port-dlclose", 2, 1, -1, 1},
+    {"modeless-open-port-open-exit", 3, 0, 1, 0, 0},
+    {"modeless-open-port-open-dlclose", 3, 0, 1, 1, 0},
+    {"modeless-closed-port-closed-exit", 3, 1, 0, 0, 0},
+    {"modeless-closed-port-open-dlclose", 3, 1, 1, 1, 0},
+    {"separate-open-no-port-exit", 2, 0, -1, 0, 0},
+    {"separate-open-port-closed-dlclose", 2, 0, 0, 1, 0},
+    {"separate-closed-no-port-dlclose", 2, 1, -1, 1, 0},
+    {"modeless-open-other-thread-exit", 3, 0, -1, 0, 1},
 };
 
-static const struct Case kStartup = {"startup", 3, 0, -1, 0};
+static const struct Case kStartup = {"startup", 3, 0, -1, 0, 0};
 
 /* Closes a library window as its close button does (QWidget::close). */
 static void closeWindow(void* widget) {
@@ -91,6 +94,38 @@ static void failedRequest(void* lib) {
     if (request(0, req, sizeof req, ans, sizeof ans, &got) >= 0) exit(92);
 }
 
+/* _vrtCL_fDlgSetup from a thread of the host's other than the windows' own. */
+struct OtherCall {
+    void* lib;
+    volatile int result;
+    volatile int done;
+};
+
+static void* callSetupFromThread(void* arg) {
+    struct OtherCall* call = arg;
+    call->result = HOST_FN(call->lib, _vrtCL_fDlgSetup)(0, 2);
+    call->done = 1;
+    return NULL;
+}
+
+/* The call must return at once, refused with the remembered port (0), and
+ * leave the window open as it was. Waits without processing events, as a
+ * host busy elsewhere would; a call that hangs ends the case. */
+static void otherThreadCall(void* lib, void* window) {
+    static struct OtherCall call;
+    call.lib = lib;
+    pthread_t thread;
+    if (pthread_create(&thread, NULL, callSetupFromThread, &call) != 0) exit(88);
+    for (int i = 0; i < 500 && !call.done; ++i) usleep(10000);
+    if (!call.done) _exit(89);
+    pthread_join(thread, NULL);
+    void* qt = dlopen("libQt6Widgets.so.6", RTLD_NOW | RTLD_NOLOAD);
+    typedef int (*VisibleTo)(void*, void*);
+    VisibleTo visibleTo = (VisibleTo)need(qt, "_ZNK7QWidget11isVisibleToEPKS_");
+    if (call.result != 0 || *HOST_VAR(lib, _FrmDlgSet) != window || !visibleTo(window, NULL)) exit(88);
+    dlclose(qt);
+}
+
 static int runCase(const struct Case* c, const char* libPath) {
     int master = -1, slave = -1;
     char slaveName[256];
@@ -118,6 +153,7 @@ static int runCase(const struct Case* c, const char* libPath) {
     HOST_FN(lib, _vrtCL_fDlgSetup)(c->mode, 0);
     void** window = HOST_VAR(lib, _FrmDlgSet);
     if (*window == NULL && getenv("HOST_WINDOW_NEEDS_WINDOW")) return 97;
+    if (c->otherThread && *window) otherThreadCall(lib, *window);
     if (c->portOpen >= 0) failedRequest(lib);
     if (c->userCloses && *window) {
         closeWindow(*window);

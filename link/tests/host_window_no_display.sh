@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # A host that opens the statistics window where no window can be shown: no X
-# server at DISPLAY, or one that refuses us (it wants a cookie we lack). The
-# library must work on without a window and the host end with its own code.
+# server at DISPLAY, one that refuses us (it wants a cookie we lack), or a
+# forced platform whose device is missing (no framebuffer, no DRM) or that is
+# not installed. The library must work on without a window and the host end
+# with its own code.
 # Usage: host_window_no_display.sh <host_window> <vrtCLNK.so>
 set -uo pipefail
 host=$1 lib=$2
@@ -23,6 +25,12 @@ expect_own_exit() {  # <what> then the environment for the host
 }
 
 expect_own_exit "no X server" DISPLAY=:4093 XAUTHORITY=/nonexistent
+
+# Forced platforms without their devices, alone, with options, and first in a list.
+for platform in eglfs linuxfb linuxfb:fb=/dev/fb7 vkkhrdisplay "eglfs;offscreen" no-such-platform; do
+    expect_own_exit "QT_QPA_PLATFORM=$platform" -u DISPLAY QT_QPA_PLATFORM="$platform" \
+        QT_QPA_EGLFS_KMS_CONFIG=/nonexistent
+done
 
 # An X server with access control on: our cookie file is not given to the host.
 mkfifo "$work/display"

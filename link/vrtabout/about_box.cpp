@@ -40,7 +40,7 @@ void ShowAbout(const char* product, const char* version, const char* description
 
     // Copies: the caller's texts need not outlive this call's first message.
     AboutTexts texts{textOf(product), textOf(version), textOf(description), textOf(authorLine)};
-    const std::string hintPath = AboutHandOver.path ? *AboutHandOver.path : platform::hostPath();
+    const std::string hintPath = platform::nameText(AboutHandOver.path ? *AboutHandOver.path : platform::hostPath());
 
     AboutController controller;
     {

@@ -277,7 +277,7 @@ void MdmModuleInit() {
     std::string host = platform::hostPath();
     const size_t slash = host.find_last_of('/');
     if (slash != std::string::npos) host.erase(0, slash + 1);
-    g_title = std::string("VortanCommMDM  v0.01") + ": " + host;
+    g_title = std::string("VortanCommMDM  v0.01") + ": " + platform::nameText(host);
     for (int32_t i = 0; i < VRT_PORT_COUNT; ++i) {
         ModemState& st = g_states[i];
         st.form.reset();

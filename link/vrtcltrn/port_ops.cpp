@@ -1,6 +1,7 @@
 #include "vrtcltrn/port_ops.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "dlgset/error_log.h"
@@ -23,19 +24,29 @@ constexpr size_t kOpStatsOffset = offsetof(PortRecord, lastOp);
 constexpr size_t kOpStatsSize = offsetof(PortRecord, hCom) - kOpStatsOffset;
 static_assert(kOpStatsOffset == 399 && kOpStatsSize == 64);
 
+// Hosts may call from more than one thread: the marks live beside the
+// packed records (whose layout hosts read) as atomics of their own.
 struct PortRun {
-    uint32_t generation = 0;   // changes with every open and every release of the device
-    bool operationRunning = false;
+    std::atomic<uint32_t> generation{0};  // changes with every open and every release of the device
+    std::atomic<uint32_t> markOwner{0};   // token of the operation holding the busy mark; 0 free
 };
 PortRun g_run[VRT_PORT_COUNT];
+std::atomic<uint32_t> g_nextMarkToken{0};
+
+uint32_t newMarkToken() {
+    uint32_t token = 0;
+    while (token == 0) token = g_nextMarkToken.fetch_add(1, std::memory_order_relaxed) + 1;
+    return token;
+}
 
 bool inRange(int32_t port) { return port >= 0 && port < VRT_PORT_COUNT; }
 
 // Phases 3 and 4 belong to a running write or read; every operation holds
-// the port's mark from its checks to its end.
-bool busy(int32_t port, const PortRecord& rec, bool insideRequest) {
+// the port's mark from its checks to its end. `mark` was taken before: the
+// taking is the test, so of two callers starting together one is refused.
+bool busy(const PortRecord& rec, const PortOperationMark& mark, bool insideRequest) {
     if (rec.phase == kPhaseOutput || rec.phase == kPhaseInput) return true;
-    return !insideRequest && PortOperationRunning(port);
+    return !insideRequest && !mark.owner();
 }
 
 int32_t finish(PortRecord& rec, int32_t code) {
@@ -57,8 +68,8 @@ void releaseDevice(int32_t port, PortRecord& rec) {
     rec.lastOp = kOpClose;
     rec.lastResult = kOk;
     rec.opDone = 1;
-    ++g_run[port].generation;
-    g_run[port].operationRunning = false;
+    g_run[port].generation.fetch_add(1);
+    g_run[port].markOwner.store(0);
 }
 
 // The control block the port's settings ask for; the rest stays as read.
@@ -94,10 +105,10 @@ VrtTimeouts PortTimeouts(uint32_t baud, int32_t protocol, uint32_t responseMs) {
 
 uint32_t CharTime(const PortRecord& rec, uint16_t chars) { return _vrtCL_fCalcTimeOut(chars, rec.dcb.baudRate); }
 
-PortLease::PortLease(int32_t port) : port_(port), generation_(inRange(port) ? g_run[port].generation : 0) {}
+PortLease::PortLease(int32_t port) : port_(port), generation_(inRange(port) ? g_run[port].generation.load() : 0) {}
 
 bool PortLease::valid() const {
-    return inRange(port_) && g_run[port_].generation == generation_;
+    return inRange(port_) && g_run[port_].generation.load() == generation_;
 }
 
 bool PumpMessages(const PortLease& lease) {
@@ -122,14 +133,17 @@ bool WaitProcessing(const PortLease& lease, uint32_t ms) {
     return lease.valid();
 }
 
-bool PortOperationRunning(int32_t port) { return inRange(port) && g_run[port].operationRunning; }
+bool PortOperationRunning(int32_t port) { return inRange(port) && g_run[port].markOwner.load() != 0; }
 
-PortOperationMark::PortOperationMark(int32_t port) : port_(port), owner_(inRange(port) && !g_run[port].operationRunning) {
-    if (owner_) g_run[port].operationRunning = true;
+PortOperationMark::PortOperationMark(int32_t port) : port_(port), token_(newMarkToken()) {
+    uint32_t free = 0;
+    owner_ = inRange(port) && g_run[port].markOwner.compare_exchange_strong(free, token_);
 }
 
 PortOperationMark::~PortOperationMark() {
-    if (owner_) g_run[port_].operationRunning = false;
+    // A close meanwhile cleared the mark, and a later opening may hold it now.
+    uint32_t mine = token_;
+    if (owner_) g_run[port_].markOwner.compare_exchange_strong(mine, 0);
 }
 
 TransmitterWait WaitForTransmitter(const PortLease& lease, const PortRecord& rec, uint32_t limitMs,
@@ -150,9 +164,13 @@ int32_t ComWrite(int32_t port, const uint8_t* payload, uint16_t len, uint16_t* w
     int32_t status = 0;
     PortRecord* rec = _vrtCL_fGetAddr(port, &status);
     if (!rec) return status;
+    // The mark first, the opening it belongs to next: a close after this
+    // point shows in the lease.
+    const PortOperationMark mark(port);
+    const PortLease lease(port);
     // Refused before anything is touched: the running operation owns the abort
     // flag, RTS and the operation fields.
-    if (rec->phase != kPhaseClosed && busy(port, *rec, insideRequest)) return kErrBusy;
+    if (rec->phase != kPhaseClosed && busy(*rec, mark, insideRequest)) return kErrBusy;
     rec->abortEvent = 0;
     rec->lastOp = kOpWrite;
     rec->opDone = 0;
@@ -163,8 +181,6 @@ int32_t ComWrite(int32_t port, const uint8_t* payload, uint16_t len, uint16_t* w
     const uint16_t frameLen = _vrtCL_fNetFrmBufOut(payload, frame, len, rec->protocol);
     if (frameLen == 0) return finish(*rec, kErrBufferSize);
 
-    const PortOperationMark mark(port);
-    const PortLease lease(port);
     const serial::Handle h = rec->hCom;
     platform::sleepMs(2);
     if (!PumpMessages(lease)) return kErrAborted;
@@ -187,6 +203,9 @@ int32_t ComWrite(int32_t port, const uint8_t* payload, uint16_t len, uint16_t* w
     size_t sent = 0;
     bool ok = serial::write(h, frame, frameLen, sent) && sent == frameLen;
     if (ok) serial::drain(h, to.writeTotalConstant);
+    // Another thread may have closed the port during the write; its number
+    // may name another port's device by now.
+    if (!lease.valid()) return kErrAborted;
     if (ok && rec->mode != 0) {
         // RS-485: the converter must not turn the line round before the last
         // stop bit has left. Bounded by the write time-out; the abort flag ends it too.
@@ -196,6 +215,7 @@ int32_t ComWrite(int32_t port, const uint8_t* payload, uint16_t len, uint16_t* w
     } else if (ok) {
         if (!WaitProcessing(lease, tB)) return kErrAborted;
     }
+    if (!lease.valid()) return kErrAborted;
     if (!ok) serial::purge(h);
     serial::setRts(h, false);
 
@@ -224,9 +244,11 @@ int32_t ComRead(int32_t port, uint8_t* buf, uint16_t bufLen, uint16_t* outLen, i
     int32_t status = 0;
     PortRecord* rec = _vrtCL_fGetAddr(port, &status);
     if (!rec) return status;
+    const PortOperationMark mark(port);
+    const PortLease lease(port);
     // Busy first: dropping RTS or clearing the abort flag here would disturb
     // the operation that is running.
-    if (rec->phase != kPhaseClosed && busy(port, *rec, insideRequest)) return kErrBusy;
+    if (rec->phase != kPhaseClosed && busy(*rec, mark, insideRequest)) return kErrBusy;
     rec->abortEvent = 0;
     rec->lastOp = kOpRead;
     rec->opDone = 0;
@@ -236,8 +258,6 @@ int32_t ComRead(int32_t port, uint8_t* buf, uint16_t bufLen, uint16_t* outLen, i
     if (!buf) return finish(*rec, kErrDataDescription);
     if (bufLen == 0) return finish(*rec, kErrBufferSize);
 
-    const PortOperationMark mark(port);
-    const PortLease lease(port);
     const serial::Handle h = rec->hCom;
     const uint32_t tA = CharTime(*rec, 18) + 1;
     rec->phase = kPhaseInput;
@@ -265,6 +285,9 @@ int32_t ComRead(int32_t port, uint8_t* buf, uint16_t bufLen, uint16_t* outLen, i
         }
         if (rec->abortEvent != 0) got = 0;
     }
+    // A read blocks for up to the port's read time-out: another thread may
+    // have closed the port and opened another on the same number meanwhile.
+    if (!lease.valid()) return kErrAborted;
     serial::purge(h);
     serial::inputCount(h);
 
@@ -326,8 +349,8 @@ extern "C" VRT_API int32_t _vrtCL_fComOpen(int32_t port) {
     if (h == serial::kNoHandle) return finish(*rec, kErrOpen);
     rec->hCom = h;
     rec->phase = kPhaseOpen;
-    ++g_run[port].generation;
-    g_run[port].operationRunning = false;
+    g_run[port].generation.fetch_add(1);
+    g_run[port].markOwner.store(0);
 
     VrtDcb dcb{};
     bool ok = serial::getState(h, dcb);

@@ -49,7 +49,9 @@ bool WaitProcessing(const PortLease& lease, uint32_t ms);
 bool PortOperationRunning(int32_t port);
 
 // Holds the mark for one operation, unless an enclosing operation on the same
-// port (a request around its own write and read) holds it already.
+// port (a request around its own write and read) or another thread holds it
+// already. Taking it is one atomic test-and-set; the release frees only the
+// mark this object took (a close frees it at once).
 class PortOperationMark {
 public:
     explicit PortOperationMark(int32_t port);
@@ -60,7 +62,8 @@ public:
 
 private:
     int32_t port_;
-    bool owner_;
+    uint32_t token_;
+    bool owner_ = false;
 };
 
 // RS-485: waits until the transmitter reports empty (through `isEmpty`), the

@@ -5,6 +5,7 @@
 #include <string>
 
 using namespace vrt::literals;
+using namespace std::string_literals;
 namespace cp = vrt::cp1251;
 
 namespace {
@@ -34,11 +35,26 @@ TEST(Cp1251, EveryAssignedByteRoundTripsThroughUtf8) {
     EXPECT_EQ(cp::toUtf8(bytes({0x88, 0xB9, 0x80})), "€№Ђ");
 }
 
-TEST(Cp1251, CharactersOutsideTheCodePageBecomeQuestionMarks) {
-    EXPECT_EQ(cp::fromUtf8("a中b"), "a?b");
-    EXPECT_EQ(cp::fromUtf8("\xD0"), "?");             // cut sequence
-    EXPECT_EQ(cp::fromUtf8("x\xC3(y"), "x?(y");       // bad continuation keeps the next byte
-    EXPECT_EQ(cp::fromUtf8("\xF0\x9F\x98\x80!"), "?!");  // outside the BMP
+// File names arrive in UTF-8 from the system, and may be any bytes.
+TEST(Cp1251, Utf8BecomesWindows1251WithQuestionMarksForTheRest) {
+    const struct {
+        const char* utf8;
+        std::string text;
+    } rows[] = {
+        {"host.INI", "host.INI"},
+        {"/tmp/папка/опрос", "/tmp/"s + "папка"_cp + "/" + "опрос"_cp},
+        {"ёЁ", bytes({0xB8, 0xA8})},
+        {"a中b", "a?b"},                    // not in the code page
+        {"\xF0\x9F\x98\x80!", "?!"},        // outside the BMP
+        {"\xD0", "?"},                      // cut sequence
+        {"x\xC3(y", "x?(y"},                // bad continuation keeps the next byte
+        {"a\xC0\x80" "b", "a??b"},          // overlong: never a NUL inside the text
+        {"\xE0\x80\xAF", "???"},            // overlong '/'
+        {"\xED\xA0\x80", "???"},            // surrogate
+        {"\xF4\x90\x80\x80", "????"},       // above U+10FFFF
+        {"\xFF\xFE", "??"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(cp::fromUtf8(row.utf8), row.text) << row.utf8;
 }
 
 TEST(Cp1251, CaseFoldingCoversLatinAndCyrillic) {

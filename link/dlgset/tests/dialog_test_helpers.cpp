@@ -75,14 +75,15 @@ void Spin(int ms) {
 
 bool InCopyOfSelf() { return std::getenv("VRT_DLG_TEST_COPY") != nullptr; }
 
-int RunCopyOfSelf(const std::string& testName) {
+int RunCopyOfSelf(const std::string& testName, const std::string& copyName) {
     namespace fs = std::filesystem;
     char pattern[] = "/tmp/vrt_dlg_XXXXXX";
     if (!::mkdtemp(pattern)) return -1;
     const fs::path folder(pattern);
     const fs::path self = fs::read_symlink("/proc/self/exe");
-    const fs::path copy = folder / self.filename();
+    const fs::path copy = folder / (copyName.empty() ? self.filename() : fs::path(copyName));
     std::error_code ec;
+    fs::create_directories(copy.parent_path(), ec);
     fs::copy_file(self, copy, ec);
     int status = -1;
     if (!ec) {

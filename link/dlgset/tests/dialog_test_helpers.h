@@ -32,7 +32,9 @@ void Spin(int ms);
 // test program in a fresh folder: the files are named after the program, so
 // each copy has its own. RunCopyOfSelf starts the copy with only `testName`
 // and answers its exit code (0: passed); InCopyOfSelf tells the copy it is one.
-int RunCopyOfSelf(const std::string& testName);
+// `copyName` names the copy ("folder/name" puts it in a folder of that name);
+// empty keeps this program's name.
+int RunCopyOfSelf(const std::string& testName, const std::string& copyName = "");
 bool InCopyOfSelf();
 
 }  // namespace vrt::link::testhelp

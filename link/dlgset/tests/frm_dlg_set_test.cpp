@@ -29,6 +29,7 @@
 #include "link/dlgset/link_settings.h"
 #include "link/dlgset/link_test.h"
 #include "link/dlgset/module_names.h"
+#include "link/vrtclmdm/modem_engine.h"
 #include "link/vrtabout/about_box.h"
 #include "link/vrtcltrn/port_table.h"
 #include "platform/cp1251.h"
@@ -521,6 +522,41 @@ TEST_F(Form, SaveThatCannotWriteSaysSo) {
     SetConfigFileNames(original);
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
+}
+
+// Linux keeps file names in UTF-8; the library's texts are Windows-1251.
+TEST_F(Form, CyrillicHostAndFolderReadRightInCaptionsAndMessages) {
+    if (!th::InCopyOfSelf()) {
+        EXPECT_EQ(0, th::RunCopyOfSelf("Form.CyrillicHostAndFolderReadRightInCaptionsAndMessages", "папка/опрос"));
+        return;
+    }
+    const std::string local = ConfigFiles().local;  // the name on disk, .../папка/опрос.INI
+    ASSERT_NE(std::string::npos, local.find("/папка/опрос.INI")) << local;
+    ASSERT_EQ(0, ::mkdir(local.c_str(), 0700));  // a folder: saving the settings fails
+    EXPECT_EQ(std::string("VortanCommMDM  v0.01: опрос"_cp), MdmModuleTitle());
+    EXPECT_EQ(std::string("vrtCLink: опрос"_cp), BuildModuleNames().messageCaption);
+    Setup(0, [&](TFrmDlgSet& d) {
+        EXPECT_EQ("VortanCommLink: опрос", d.windowTitle().toStdString());
+        std::string caption, text;
+        th::WhenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box) return w->close(), void();
+            caption = box->windowTitle().toStdString();
+            text = box->text().toStdString();
+            box->button(QMessageBox::Ok)->click();
+        });
+        Ctl<QToolButton>(&d, "SBtnPSave")->click();
+        EXPECT_EQ("vrtCLink: опрос", caption);
+        EXPECT_NE(std::string::npos, text.find("\n" + local)) << text;
+
+        std::string hint;
+        th::WhenModal([&](QWidget* box) {
+            hint = box->toolTip().toStdString();
+            box->close();
+        });
+        Ctl<QToolButton>(&d, "SBtnAbout")->click();
+        EXPECT_NE(std::string::npos, hint.find("/папка/опрос")) << hint;  // the library's path: this program
+    });
 }
 
 // Load and Save write the configuration files named after the program, so

@@ -7,8 +7,10 @@
 #include <sys/ioctl.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdarg>
 #include <cstring>
+#include <thread>
 
 #include "port_ops_fixture.h"
 #include "vrtcltrn/port_ops.h"
@@ -454,6 +456,109 @@ TEST_F(PortOps, CloseAllClosesEveryPort) {
     EXPECT_EQ(_vrtCL_fComIsOpen(2), 0);
     EXPECT_EQ(OpenPortCount, before - 2);
     EXPECT_EQ(+rec().abortEvent, 0);
+}
+
+// Hosts are asked to call from one thread; one that does not must still
+// never reach another port's line through a reused descriptor number.
+TEST_F(PortOps, ReadOnAThreadWhosePortWasClosedAndItsNumberReusedLeavesBothPortsAlone) {
+    rec().baud = 115200;
+    rec().protocol = 1;  // an RTU read time-out: under 2 s
+    openPort();
+    const int number = rec().hCom;
+    PtyPair com2;
+    com2.bindCom(2);
+    rec(1).baud = 115200;
+    std::atomic<int32_t> result{1};
+    std::thread reader([&] {
+        uint8_t buf[16];
+        uint16_t n = 0;
+        result = _vrtCL_fComRead(kPort, buf, sizeof buf, &n, 0);
+    });
+    for (int i = 0; i < 400 && rec().phase != 4; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // into its blocking read
+    _vrtCL_fComClose(kPort);
+    const bool reused = _vrtCL_fComOpen(1) == 1 && rec(1).hCom == number;
+    com2.write({7, 8, 9});  // waiting in COM2's input when the read returns
+    for (int i = 0; i < 100 && reused && serial::inputCount(rec(1).hCom) < 3; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    reader.join();
+    ASSERT_TRUE(reused) << "COM2 did not get COM1's old number";
+    EXPECT_EQ(result.load(), -51);
+    EXPECT_EQ(+rec().phase, 0) << "COM1 stays closed";
+    EXPECT_EQ(serial::inputCount(rec(1).hCom), 3) << "COM2's input was purged";
+    const uint8_t payload[2] = {4, 3};
+    EXPECT_EQ(_vrtCL_fComWrite(kPort, payload, 2, nullptr, 1), -8);
+    EXPECT_TRUE(com2.read(20, 200).empty()) << "COM1's frame went out on COM2's line";
+}
+
+// Runs `step(w, i)` on two threads started together for each i < tries,
+// `beforeRound` before each round.
+template <class Step>
+void InLockstep(int tries, Step step, void (*beforeRound)() = [] {}) {
+    std::atomic<int> round{-1}, finished{0};
+    const auto worker = [&](int w) {
+        for (int i = 0; i < tries; ++i) {
+            while (round.load() < i) {
+            }
+            step(w, i);
+            finished.fetch_add(1);
+        }
+    };
+    std::thread a(worker, 0), b(worker, 1);
+    for (int i = 0; i < tries; ++i) {
+        beforeRound();
+        round.store(i);
+        while (finished.load() < 2 * (i + 1)) std::this_thread::yield();
+    }
+    a.join();
+    b.join();
+}
+
+// Calls of the current round that have returned; a write that holds the
+// port waits in its first message processing until the other call returned,
+// so the two always overlap however the threads are scheduled.
+// Two writes that both hold the port wait for each other once, not for ever.
+std::atomic<int> g_returnedThisRound{0};
+std::atomic<bool> g_waitedInVain{false};
+
+void WaitForTheOtherCall() {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (g_returnedThisRound.load() == 0 && !g_waitedInVain.load())
+        if (std::chrono::steady_clock::now() >= until) g_waitedInVain = true;
+}
+
+// The busy mark is one test-and-set: a check apart from the setting lets both
+// callers through now and then.
+TEST_F(PortOps, TwoThreadsStartingTogetherOnOnePortOneIsBusy) {
+    openPort();
+    pty_->hangUp();  // every write fails at once (-9), keeping each try short
+    constexpr int kWrites = 150;
+    std::vector<int32_t> results[2] = {std::vector<int32_t>(kWrites), std::vector<int32_t>(kWrites)};
+    const vrt::platform::PumpHook before = vrt::platform::setPumpHook(&WaitForTheOtherCall);
+    InLockstep(kWrites, [&](int w, int i) {
+        const uint8_t payload[2] = {4, 3};
+        results[w][i] = _vrtCL_fComWrite(kPort, payload, 2, nullptr, 1);
+        g_returnedThisRound.fetch_add(1);
+    }, [] { g_returnedThisRound = 0; g_waitedInVain = false; });
+    vrt::platform::setPumpHook(before);
+    int notOneBusy = 0;
+    for (int i = 0; i < kWrites; ++i) notOneBusy += (results[0][i] == -13) + (results[1][i] == -13) != 1;
+    EXPECT_EQ(notOneBusy, 0) << "writes started together of which not exactly one was busy";
+
+    // The mark alone, many more times: both hold theirs until both have looked.
+    constexpr int kMarks = 100000;
+    std::vector<char> owned[2] = {std::vector<char>(kMarks), std::vector<char>(kMarks)};
+    std::atomic<int> looked{0};
+    InLockstep(kMarks, [&](int w, int i) {
+        const vrt::link::PortOperationMark mark(kPort);
+        owned[w][i] = mark.owner();
+        looked.fetch_add(1);
+        while (looked.load() < 2 * (i + 1)) {
+        }
+    });
+    int notOneOwner = 0;
+    for (int i = 0; i < kMarks; ++i) notOneOwner += owned[0][i] + owned[1][i] != 1;
+    EXPECT_EQ(notOneOwner, 0) << "marks taken together of which not exactly one was held";
 }
 
 }  // namespace
