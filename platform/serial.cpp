@@ -359,8 +359,9 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
         if (r < 0 && errno != EINTR) return got > 0;
         if (paced && nowMs() - lastPaced >= sliceMs) {
             if (!keepWaiting()) return true;
-            // The caller's handlers may have closed the device meanwhile.
-            if (!lookup(h)) return got > 0;
+            // The caller's handlers may have closed the device meanwhile, and
+            // another opening may have got its number.
+            if (!stillOpen(h, st.opening)) return got > 0;
             lastPaced = nowMs();
         }
         // A device that went away (an adapter unplugged, the far end of a

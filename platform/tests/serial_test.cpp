@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <unistd.h>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -241,6 +242,22 @@ TEST_F(SerialPty, PacedReadEndsAtOnceWhenItsCallerStopsItOrClosesTheDevice) {
     size_t got = 0;
     EXPECT_FALSE(serial::read(h, buf.data(), buf.size(), got, 10, [&] { return serial::close(h); }));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
+
+    // Closed and another device opened under the same number: its bytes stay its own.
+    h = serial::open(pty.slavePath());
+    PtyPair other;
+    serial::Handle otherHandle = serial::kNoHandle;
+    const auto reopen = [&] {
+        serial::close(h);
+        otherHandle = serial::open(other.slavePath());
+        return true;
+    };
+    ASSERT_EQ(::write(other.masterFd(), "\x01\x02\x03", 3), 3);
+    EXPECT_FALSE(serial::read(h, buf.data(), buf.size(), got, 10, reopen));
+    ASSERT_EQ(otherHandle, h);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(serial::inputCount(otherHandle), 3);
+    serial::close(otherHandle);
 }
 
 TEST_F(SerialPty, SpecialIntervalValuesReturnEarly) {
