@@ -196,11 +196,6 @@ void writeSettings(platform::ProfileFile& file) {
     }
 }
 
-void setIsGlobal(const std::string& v) {
-    if (v == "0") IS_GLOBAL = 0;
-    else if (v == "1") IS_GLOBAL = 1;
-}
-
 void loadSettingsFrom(const platform::ProfileFile& file) {
     const auto values = [&file](const std::string& key) { return NamedValues(file.read(kConfigSection, key, "")); };
 
@@ -220,7 +215,7 @@ void loadSettingsFrom(const platform::ProfileFile& file) {
 void loadAtStart() {
     {
         const platform::ProfileFile local(fileNames().local);
-        setIsGlobal(local.read(kConfigSection, "IS_GLOBAL", ""));
+        ReadIsGlobal(local);
         if (IS_GLOBAL != 1) {
             loadSettingsFrom(local);
             return;
@@ -279,8 +274,10 @@ void LinkSettingsInit(PortRecord* table, const ConfigFileNames& names) {
     startFromNames(table);
 }
 
-void ReadIsGlobal() {
-    setIsGlobal(platform::ReadProfileString(fileNames().local, kConfigSection, "IS_GLOBAL", ""));
+void ReadIsGlobal(const platform::ProfileFile& localFile) {
+    const std::string v = localFile.read(kConfigSection, "IS_GLOBAL", "");
+    if (v == "0") IS_GLOBAL = 0;
+    else if (v == "1") IS_GLOBAL = 1;
 }
 
 bool WriteIsGlobal() {

@@ -6,6 +6,10 @@
 
 #include "vrtclnk.h"
 
+namespace vrt::platform {
+class ProfileFile;
+}
+
 namespace vrt::link {
 
 struct CommonOptions {
@@ -50,8 +54,8 @@ void LinkSettingsInit(PortRecord* table);
 // The same on the given file names.
 void LinkSettingsInit(PortRecord* table, const ConfigFileNames& names);
 
-// IS_GLOBAL from the local file: "0" or "1" exactly, anything else keeps it.
-void ReadIsGlobal();
+// IS_GLOBAL from the local file, as loaded: "0" or "1" exactly, anything else keeps it.
+void ReadIsGlobal(const platform::ProfileFile& localFile);
 // IS_GLOBAL into the local file; false when it cannot be written.
 bool WriteIsGlobal();
 
