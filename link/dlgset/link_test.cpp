@@ -3,7 +3,6 @@
 // exported port operations.
 #include "link/dlgset/link_test.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -275,14 +274,10 @@ void LinkTest::AutoLoop(int32_t port) {
 }
 
 bool LinkTest::WaitProcessing(uint32_t ms) {
-    const uint32_t start = platform::tickMs();
-    for (;;) {
+    return platform::waitInSlices(ms, kWaitSliceMs, [this] {
         ui_.ProcessMessages();
-        if (dialogState.stopRequest != 0) return false;
-        const uint32_t elapsed = platform::tickMs() - start;
-        if (elapsed >= ms) return true;
-        platform::sleepMs(std::min(ms - elapsed, kWaitSliceMs));
-    }
+        return dialogState.stopRequest == 0;
+    });
 }
 
 void LinkTest::TestButtonClick() {

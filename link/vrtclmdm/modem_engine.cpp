@@ -74,13 +74,10 @@ void terminateSettings(ModemBlock& b) {
 
 // A pumping wait that does not end when the function finishes.
 void pumpFor(uint32_t ms) {
-    const uint32_t start = platform::tickMs();
-    for (;;) {
+    platform::waitInSlices(ms, kWaitSliceMs, [] {
         pump();
-        const uint32_t elapsed = platform::tickMs() - start;
-        if (elapsed >= ms) return;
-        platform::sleepMs(std::min(ms - elapsed, kWaitSliceMs));
-    }
+        return true;
+    });
 }
 
 // Whether the running function has ended, a host's abort included.
@@ -610,14 +607,10 @@ const char* MdmAnswerText(const char* line) {
 }
 
 void WaitPumping(ModemState& st, uint32_t ms) {
-    const uint32_t start = platform::tickMs();
-    for (;;) {
+    platform::waitInSlices(ms, kWaitSliceMs, [&st] {
         pump();
-        if (ended(st)) return;
-        const uint32_t elapsed = platform::tickMs() - start;
-        if (elapsed >= ms) return;
-        platform::sleepMs(std::min(ms - elapsed, kWaitSliceMs));
-    }
+        return !ended(st);
+    });
 }
 
 void MdmAbort(ModemState& st) {
