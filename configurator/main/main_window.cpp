@@ -215,7 +215,7 @@ void TzMainForm::connectPages() {
     const auto value = QOverload<int>::of(&QSpinBox::valueChanged);
 
     // Bound controls write back at once; the others wait for the next write-back.
-    connect(f._Name, &QLineEdit::textChanged, this, [&](const QString& s) { d.name = FromQ(s), c.RefPribExecute(); });
+    connect(f._Name, &QLineEdit::textChanged, this, [&](const QString& s) { d.name = FromQ(s), c.DeviceNameTyped(); });
     connect(f.PortCBox, index, this, [&](int i) { d.port = i, c.RefPribExecute(); });
     connect(f.SpeedCBox, index, this, [&](int i) { d.speed = i, c.RefPribExecute(); });
     connect(f.ChetnCBox, index, this, [&](int i) { d.parity = i; });
@@ -229,7 +229,7 @@ void TzMainForm::connectPages() {
     connect(f.TelNumEdit, &QLineEdit::textChanged, this, [&](const QString& s) { d.phone = FromQ(s); });
     connect(f._NumDial, value, this, [&](int v) { d.numDial = v; });
 
-    connect(f._TagName, &QLineEdit::textChanged, this, [&](const QString& s) { t.name = FromQ(s), c.RefTagExecute(); });
+    connect(f._TagName, &QLineEdit::textChanged, this, [&](const QString& s) { t.name = FromQ(s), c.TagNameTyped(); });
     connect(f.NumVars, value, this, [&](int v) { t.numVar = v, c.RefTagExecute(); });
     connect(f._VarType, index, this, [&](int i) { t.varType = i, c.RefTagExecute(); });
     connect(f._RWType, index, this, [&](int i) { t.rwType = i, c.RefTagExecute(); });

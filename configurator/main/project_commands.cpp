@@ -131,9 +131,12 @@ void MainController::AddDeviceExecute() {
         if (list.Device(i)) names.push_back(list.Device(i)->Name.str());
     const std::optional<std::string> name =
         ui_.InputQuery("Введите Имя прибора"_cp, "", DefaultName("Прибор №"_cp, names));
-    if (name) {
+    const std::string deviceName = name ? CleanDeviceName(*name) : std::string();
+    const std::optional<std::string> refusal = name ? DeviceNameRefusal(deviceName) : std::nullopt;
+    if (refusal) ui_.ErrorBox(*refusal);
+    if (name && !refusal) {
         auto device = std::make_unique<TDevice>();
-        device->Name.assign(CleanDeviceName(*name));
+        device->Name.assign(deviceName);
         SetDeviceDefaults(*device);
         InsertDevice(list, NewDeviceCell(device.get()));
         device.release();
@@ -171,7 +174,9 @@ void MainController::AddTagExecute() {
         "Введите Имя переменной"_cp, "Добавить в "_cp + device->Name.str(), DefaultName("Тэг №"_cp, names));
     if (!name) return;
     const std::string tagName = CleanTagName(*name);
-    if (const std::optional<std::string> refusal = TagNameRefusal(tagName)) {
+    std::optional<std::string> refusal = TagNameRefusal(tagName);
+    if (!refusal && tagNameTaken(*device, nullptr, tagName)) refusal = TakenTagNameRefusal(tagName);
+    if (refusal) {
         ui_.ErrorBox(*refusal);
         return;
     }
