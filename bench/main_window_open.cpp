@@ -45,7 +45,7 @@ public:
         return std::nullopt;
     }
     std::optional<std::string> ChooseTagFileToOpen(const std::string&) override { return file; }
-    std::optional<std::string> ChooseTagFileToSave() override { return std::nullopt; }
+    std::optional<std::string> ChooseTagFileToSave(const std::string&) override { return std::nullopt; }
     std::optional<std::string> ChoosePrgFile() override { return std::nullopt; }
     void ErrorBox(std::string_view text) override {
         std::fprintf(stderr, "error box: %.*s\n", int(text.size()), text.data());

@@ -107,7 +107,9 @@ bool MainController::SaveExecute() {
 }
 
 bool MainController::FileSaveAs1Execute() {
-    const std::optional<std::string> name = ui_.ChooseTagFileToSave();
+    const size_t slash = ProjectFileName.rfind('/');
+    const std::optional<std::string> name =
+        ui_.ChooseTagFileToSave(slash == std::string::npos ? std::string() : ProjectFileName.substr(0, slash + 1));
     return name && FileSaveAs1SaveDialogCanClose(*name);
 }
 

@@ -86,6 +86,8 @@ TEST_F(Commands, SaveOfANewProjectGoesThroughSaveAs) {
     EXPECT_EQ(w.c.ProjectFileName, dir.file("other.cfg"));
     EXPECT_TRUE(w.c.SaveExecute());
     EXPECT_EQ(w.ui.saveDialogs, 3);
+    // The dialog opens in the project's folder once it has one.
+    EXPECT_EQ(w.ui.saveFolders, (std::vector<std::string>{"", "", dir.file("")}));
 }
 
 TEST_F(Commands, SaveWritesWhatThePagesShow) {

@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -222,7 +224,23 @@ TEST_F(Look, QtsOwnTextsAreRussian) {
     boxes.errorBox("e", "c");
     readAndClose();
     boxes.messageBox("m");
-    EXPECT_EQ(oks, QStringList({"ОК", "ОК", "ОК"}));
+    // Qt's own warning in the file dialog: a file to open that is missing.
+    QFileDialog missing(window.get());
+    missing.setOption(QFileDialog::DontUseNativeDialog);
+    missing.setFileMode(QFileDialog::ExistingFile);
+    missing.setDirectory(QString::fromStdString(dir.path()));
+    missing.show();
+    QApplication::processEvents();
+    missing.selectFile("missing.tag");
+    readAndClose();
+    // The name typed and Return pressed, as a user confirms it.
+    QLineEdit* name = missing.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(name, &enter);
+    EXPECT_TRUE(missing.isVisible());  // the dialog stays for another name
+    missing.reject();
+    EXPECT_EQ(oks, QStringList({"ОК", "ОК", "ОК", "ОК"}));
 
     QFileDialog dialog(window.get());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
