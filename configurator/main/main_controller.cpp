@@ -219,6 +219,8 @@ void MainController::StoreTagPage() {
     if (TTagOPC* tag = currentTag()) refuseTagName(storeTagPage(*tag));
 }
 
+namespace {
+
 // Calls `visit` for every tag of `device`'s variables section: its own and
 // those of the devices whose section the file takes for the same one.
 template <class Visit>
@@ -231,6 +233,8 @@ void ForEachSectionTag(const TDeviceList& list, const TDevice& device, Visit vis
             if (const TTagOPC* tag = other->Tag(t)) visit(*other, t, *tag);
     }
 }
+
+}  // namespace
 
 bool MainController::tagNameTaken(const TDevice& device, const TTagOPC* self, std::string_view name) const {
     const std::string key = TagKey(name);
