@@ -169,11 +169,13 @@ void MainController::DeleteDeviceExecute() {
 void MainController::AddTagExecute() {
     TDevice* device = currentDevice();
     if (!device) return;
-    std::vector<std::string> names;
-    for (int32_t i = 0; i < device->TagCount(); ++i)
-        if (device->Tag(i)) names.push_back(device->Tag(i)->Name.str());
+    // The proposal is never a name the section holds: the number is looked
+    // for in the tags' keys, as the file compares them.
+    const std::unordered_set<std::string> keys = sectionTagKeys(*device, device->TagCount());
+    const std::string prefix = "Тэг №"_cp;
+    const uint32_t n = DefaultNameNumber(cp1251::upper(prefix), std::vector<std::string>(keys.begin(), keys.end()));
     const std::optional<std::string> name = ui_.InputQuery(
-        "Введите Имя переменной"_cp, "Добавить в "_cp + device->Name.str(), DefaultName("Тэг №"_cp, names));
+        "Введите Имя переменной"_cp, "Добавить в "_cp + device->Name.str(), prefix + std::to_string(n));
     if (!name) return;
     const std::string tagName = CleanTagName(*name);
     std::optional<std::string> refusal = TagNameRefusal(tagName);

@@ -163,6 +163,13 @@ TEST_F(Pages, DevicesSharingASectionShareTheirTagNames) {
     w.c.AddTagExecute();
     EXPECT_EQ(w.device(1).TagCount(), 0);
     EXPECT_EQ(w.ui.errors, std::vector<std::string>{TakenTagNameRefusal("t2")});
+    // Nor does Add tag propose such a name, in any case of its letters.
+    w.select(w.node(0, 0));
+    tp.name = "тэг №0"_cp;
+    w.c.RefTagExecute();
+    w.select(w.node(1));
+    w.c.AddTagExecute();
+    EXPECT_EQ(w.ui.queries.back().initial, "Тэг №1"_cp);
 }
 
 TEST_F(Pages, TagPageFillAndWriteBack) {
