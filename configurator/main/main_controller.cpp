@@ -210,11 +210,54 @@ void MainController::FillTagPage() {
 
 void MainController::StoreDevicePage() {
     if (!currentDevice()) return;
-    reportBadNumber(StoreDeviceControls(devicePage_, *currentDevice()).badNumber);
+    const StoreResult result = StoreDeviceControls(devicePage_, *currentDevice());
+    reportBadNumber(result.badNumber);
+    refuseDeviceName(result);
 }
 
 void MainController::StoreTagPage() {
-    if (currentTag()) refuseTagName(StoreTagControls(tagPage_, *currentTag()));
+    if (TTagOPC* tag = currentTag()) refuseTagName(storeTagPage(*tag));
+}
+
+namespace {
+
+// Calls `visit` for every tag of `device`'s variables section: its own and
+// those of the devices whose section the file takes for the same one.
+template <class Visit>
+void ForEachSectionTag(const TDeviceList& list, const TDevice& device, Visit visit) {
+    const std::string section = VarsSectionKey(device.Name.view());
+    for (int32_t d = 0; d < list.Count(); ++d) {
+        const TDevice* other = list.Device(d);
+        if (!other || (other != &device && VarsSectionKey(other->Name.view()) != section)) continue;
+        for (int32_t t = 0; t < other->TagCount(); ++t)
+            if (const TTagOPC* tag = other->Tag(t)) visit(*other, t, *tag);
+    }
+}
+
+}  // namespace
+
+bool MainController::tagNameTaken(const TDevice& device, const TTagOPC* self, std::string_view name) const {
+    const std::string key = TagKey(name);
+    bool taken = false;
+    ForEachSectionTag(project_->DeviceList(), device, [&](const TDevice&, int32_t, const TTagOPC& tag) {
+        if (!taken && &tag != self && TagKey(tag.Name.view()) == key) taken = true;
+    });
+    return taken;
+}
+
+std::unordered_set<std::string> MainController::sectionTagKeys(const TDevice& device, int32_t from) const {
+    std::unordered_set<std::string> keys;
+    ForEachSectionTag(project_->DeviceList(), device, [&](const TDevice& owner, int32_t index, const TTagOPC& tag) {
+        if (&owner != &device || index < from) keys.insert(TagKey(tag.Name.view()));
+    });
+    return keys;
+}
+
+StoreResult MainController::storeTagPage(TTagOPC& tag) {
+    const TDevice* device = currentDevice();
+    return StoreTagControls(tagPage_, tag, [&](std::string_view name) {
+        return device && tagNameTaken(*device, &tag, name);
+    });
 }
 
 void MainController::UpdateModemControls() {
@@ -235,7 +278,14 @@ void MainController::refuseTagName(const StoreResult& result) {
     ui_.ErrorBox(*result.badName);
 }
 
-void MainController::ApplyDevicePage() {
+void MainController::refuseDeviceName(const StoreResult& result) {
+    if (!result.badName) return;
+    if (const TDevice* device = currentDevice()) devicePage_.name = device->Name.str();
+    view_->DevicePageFilled();
+    ui_.ErrorBox(*result.badName);
+}
+
+void MainController::ApplyDevicePage(bool typing) {
     TDevice* device = currentDevice();
     if (!device || writingBack_) return;
     writingBack_ = true;
@@ -243,19 +293,20 @@ void MainController::ApplyDevicePage() {
     const StoreResult result = StoreDeviceControls(devicePage_, *device);
     if (DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
     reportBadNumber(result.badNumber);
+    if (!(typing && result.badNameMayWait)) refuseDeviceName(result);
     writingBack_ = false;
 }
 
-void MainController::ApplyTagPage() {
+void MainController::ApplyTagPage(bool typing) {
     TTagOPC* tag = currentTag();
     if (!tag || writingBack_) return;
     ProjectModified = true;
-    const StoreResult result = StoreTagControls(tagPage_, *tag);
+    const StoreResult result = storeTagPage(*tag);
     if (TagNode) {
         tree_.SetText(TagNode, TagNodeText(*tag));
         tree_.SetImages(TagNode, TagImage(*tag), TagImage(*tag));
     }
-    refuseTagName(result);
+    if (!(typing && result.badNameMayWait)) refuseTagName(result);
 }
 
 void MainController::RefPribExecute() {
@@ -287,9 +338,10 @@ void MainController::commitPages(bool forCommand) {
         if (result.changed) ProjectModified = true;
         if (forCommand && DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
         reportBadNumber(result.badNumber);
+        refuseDeviceName(result);
     }
     if (TTagOPC* tag = currentTag()) {
-        const StoreResult result = StoreTagControls(tagPage_, *tag);
+        const StoreResult result = storeTagPage(*tag);
         if (result.changed) ProjectModified = true;
         if (forCommand && TagNode) {
             tree_.SetText(TagNode, TagNodeText(*tag));

@@ -5,6 +5,7 @@
 // commands and the tag import. TzMainForm binds it to widgets.
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "expdll/ventix_binding.h"
@@ -73,11 +74,20 @@ public:
     void StoreTagPage();
     void UpdateModemControls();
     void UseModemCBoxClick() { UpdateModemControls(); }
-    void ApplyDevicePage();
-    void ApplyTagPage();
+    // `typing`: the write-back of a change in a name edit or of a key in it,
+    // which keeps a name out of the model without telling it while typing
+    // may still make it good (StoreResult::badNameMayWait).
+    void ApplyDevicePage(bool typing = false);
+    void ApplyTagPage(bool typing = false);
     void RefPribExecute();
     void RefTagExecute();
-    void _TagNameKeyPress() { RefTagExecute(); }
+    void DeviceNameTyped() {
+        if (!Filling) ApplyDevicePage(true);
+    }
+    void TagNameTyped() {
+        if (!Filling) ApplyTagPage(true);
+    }
+    void _TagNameKeyPress() { TagNameTyped(); }
     void TabSheet4Show();
     void StoreProjectInfo();
 
@@ -109,6 +119,15 @@ private:
     void nodeDeleted(TreeNode* node);
     void reportBadNumber(const std::optional<std::string>& text);
     void refuseTagName(const StoreResult& result);
+    void refuseDeviceName(const StoreResult& result);
+    // True when a tag of `device`'s variables section other than `self`
+    // (its own tags, or those of a device that shares the section) has a
+    // name the file would take for `name`.
+    bool tagNameTaken(const TDevice& device, const TTagOPC* self, std::string_view name) const;
+    // The keys of the tags of `device`'s variables section, leaving out the
+    // device's own tags from index `from` on.
+    std::unordered_set<std::string> sectionTagKeys(const TDevice& device, int32_t from) const;
+    StoreResult storeTagPage(TTagOPC& tag);
     // Stores both pages into the objects they show; marks the project
     // modified when that changed anything. Before a command it also refreshes
     // the two nodes and stores the project page; the selection handler's

@@ -24,8 +24,9 @@ public:
                                                   std::string_view initial) = 0;
     // The open dialog for ".tag" files, starting in `folder`.
     virtual std::optional<std::string> ChooseTagFileToOpen(const std::string& folder) = 0;
-    // The save-as dialog for ".tag" files.
-    virtual std::optional<std::string> ChooseTagFileToSave() = 0;
+    // The save-as dialog for ".tag" files, starting in `folder` (the
+    // project's; empty for a project never saved).
+    virtual std::optional<std::string> ChooseTagFileToSave(const std::string& folder) = 0;
     // The import's dialog for ".prg" files.
     virtual std::optional<std::string> ChoosePrgFile() = 0;
     // The error box for failures the user must see (a value that is not a

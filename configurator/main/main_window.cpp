@@ -153,9 +153,23 @@ void TzMainForm::setUpWidgets() {
     for (const std::string& line : controller_.LogLines()) log << ToQ(line);
     f.RichEdit1->setPlainText(log.join('\n'));
 
+    // A path can be far wider than the page: the label takes the width the
+    // page gives it and shows what fits, never asking the window for more.
+    f._VarPath->setSizePolicy(QSizePolicy::Ignored, f._VarPath->sizePolicy().verticalPolicy());
+    f.TagInfoGrid->setColumnStretch(1, 1);
+
     for (QWidget* w : std::initializer_list<QWidget*>{f._Name, f.PortCBox, f.SpeedCBox, f._TagName, f.NumVars,
-                                                      f._VarType, f._RWType, f._projectName, f._projectDesc})
+                                                      f._VarType, f._RWType, f._projectName, f._projectDesc,
+                                                      f._VarPath})
         w->installEventFilter(this);
+}
+
+// The path as far as the label's width shows it, the whole of it in the tooltip.
+void TzMainForm::showPath() {
+    QLabel* label = form_->_VarPath;
+    const QString path = ToQ(controller_.TagPageValues().path);
+    label->setToolTip(path);
+    label->setText(label->fontMetrics().elidedText(path, Qt::ElideRight, label->contentsRect().width()));
 }
 
 void TzMainForm::connectActions() {
@@ -201,7 +215,7 @@ void TzMainForm::connectPages() {
     const auto value = QOverload<int>::of(&QSpinBox::valueChanged);
 
     // Bound controls write back at once; the others wait for the next write-back.
-    connect(f._Name, &QLineEdit::textChanged, this, [&](const QString& s) { d.name = FromQ(s), c.RefPribExecute(); });
+    connect(f._Name, &QLineEdit::textChanged, this, [&](const QString& s) { d.name = FromQ(s), c.DeviceNameTyped(); });
     connect(f.PortCBox, index, this, [&](int i) { d.port = i, c.RefPribExecute(); });
     connect(f.SpeedCBox, index, this, [&](int i) { d.speed = i, c.RefPribExecute(); });
     connect(f.ChetnCBox, index, this, [&](int i) { d.parity = i; });
@@ -215,7 +229,7 @@ void TzMainForm::connectPages() {
     connect(f.TelNumEdit, &QLineEdit::textChanged, this, [&](const QString& s) { d.phone = FromQ(s); });
     connect(f._NumDial, value, this, [&](int v) { d.numDial = v; });
 
-    connect(f._TagName, &QLineEdit::textChanged, this, [&](const QString& s) { t.name = FromQ(s), c.RefTagExecute(); });
+    connect(f._TagName, &QLineEdit::textChanged, this, [&](const QString& s) { t.name = FromQ(s), c.TagNameTyped(); });
     connect(f.NumVars, value, this, [&](int v) { t.numVar = v, c.RefTagExecute(); });
     connect(f._VarType, index, this, [&](int i) { t.varType = i, c.RefTagExecute(); });
     connect(f._RWType, index, this, [&](int i) { t.rwType = i, c.RefTagExecute(); });
@@ -229,6 +243,7 @@ void TzMainForm::connectPages() {
 
 bool TzMainForm::eventFilter(QObject* watched, QEvent* event) {
     Ui::TzMainForm& f = *form_;
+    if (watched == f._VarPath && event->type() == QEvent::Resize) showPath();
     if (watched == f._TagName && event->type() == QEvent::KeyPress &&
         !static_cast<QKeyEvent*>(event)->text().isEmpty())
         controller_._TagNameKeyPress();  // before the key changes the text
@@ -292,7 +307,7 @@ void TzMainForm::TagPageFilled() {
     Quietly(f._WRepNum, [&] { f._WRepNum->setValue(t.wRepNum); });
     f._WRepNum->setEnabled(t.wRepNumEnabled);
     f.RWModeGroup->setVisible(t.writeModeVisible);
-    f._VarPath->setText(ToQ(t.path));
+    showPath();
     f._VarID->setText(ToQ(t.id));
 }
 

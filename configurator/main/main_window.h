@@ -47,6 +47,7 @@ private:
     void connectActions();
     void connectPages();
     void applyCurrentPage();
+    void showPath();
     QWidget* pageWidget(Page page) const;
 
     // MainView

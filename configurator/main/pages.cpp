@@ -155,7 +155,14 @@ StoreResult StoreDeviceControls(const DevicePage& page, TDevice& d) {
         else if (!result.badNumber)
             result.badNumber = t;
     };
-    s.text(d.Name, CleanDeviceName(page.name));
+    // A name the file could not bring back is refused; one that is already
+    // the device's (read from a file as it stands) is kept.
+    const std::string name = CleanDeviceName(page.name);
+    if (name != d.Name.view()) {
+        result.badName = DeviceNameRefusal(name);
+        result.badNameMayWait = TrimControls(name).empty();
+        if (!result.badName) s.text(d.Name, name);
+    }
     if (InList(page.port, PortItems())) s.set(d.ComNum, page.port);
     number(page.netNumber, d.NetNumber);
     number(page.dataBits, d.DataBit);
@@ -193,7 +200,7 @@ void FillTagControls(TagPage& page, const TTagOPC& tag, bool& wRepNumDisabled) {
     page.id = std::to_string(tag.ID);
 }
 
-StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag) {
+StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag, const NameTaken& taken) {
     Store s;
     StoreResult result;
     // A name the file could not hold is refused; one that is already the
@@ -201,6 +208,11 @@ StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag) {
     const std::string name = CleanTagName(page.name);
     if (name != tag.Name.view()) {
         result.badName = TagNameRefusal(name);
+        result.badNameMayWait = name.empty();
+        if (!result.badName && taken && taken(name)) {
+            result.badName = TakenTagNameRefusal(name);
+            result.badNameMayWait = true;
+        }
         if (!result.badName) s.text(tag.Name, name);
     }
     if (page.numVar != Clamp(tag.NumVar, 0, kNumVarMax)) s.set(tag.NumVar, page.numVar);
@@ -233,6 +245,24 @@ std::optional<std::string> TagNameRefusal(std::string_view name) {
     if (name.empty()) return "Имя тэга не может быть пустым!"_cp;
     if (name.front() == ';' || name.front() == '[')
         return "Имя тэга не может начинаться с \";\" или \"[\": "_cp + std::string(name);
+    return std::nullopt;
+}
+
+std::string TagKey(std::string_view tagName) { return cp1251::upper(TrimControls(OneLine(tagName))); }
+
+std::string VarsSectionKey(std::string_view deviceName) {
+    return cp1251::upper(TrimControls(OneLine(deviceName) + ".Переменные"_cp));
+}
+
+std::string TakenTagNameRefusal(std::string_view name) {
+    return "Тэг с таким именем уже есть в приборе (большие и малые буквы не различаются): "_cp + std::string(name);
+}
+
+std::optional<std::string> DeviceNameRefusal(std::string_view name) {
+    if (TrimControls(name).empty()) return "Имя прибора не может быть пустым!"_cp;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < ' ')
+            return "Имя прибора не может содержать табуляцию, перевод строки и другие управляющие символы!"_cp;
     return std::nullopt;
 }
 

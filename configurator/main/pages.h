@@ -2,6 +2,7 @@
 // The device, tag and project pages as values: what each control shows, and
 // the rules that fill a page from its object and store it back. The Qt form
 // keeps these values in step with its controls; everything here is Qt-free.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -84,8 +85,13 @@ void UpdateModemControls(DevicePage& page);
 struct StoreResult {
     bool changed = false;                   // some field took a new value
     std::optional<std::string> badNumber;  // the first text that is no whole number
-    std::optional<std::string> badName;    // why a new tag name was refused
+    std::optional<std::string> badName;    // why a new name was refused
+    // The refused name is one that typing passes through (an edit emptied
+    // to be retyped, a name that a further letter makes unique): it is kept
+    // out of the model at once, but told only when the edit is left.
+    bool badNameMayWait = false;
 };
+// A new name that DeviceNameRefusal refuses leaves the name as it was.
 StoreResult StoreDeviceControls(const DevicePage& page, TDevice& device);
 
 // Fills the tag controls. Once a tag with no write repeats was shown, the
@@ -94,8 +100,10 @@ StoreResult StoreDeviceControls(const DevicePage& page, TDevice& device);
 void FillTagControls(TagPage& page, const TTagOPC& tag, bool& wRepNumDisabled);
 // Stores name, variable number, type, access and write mode, with the same
 // rules for lists without a selection and clamped spin values as above. A new
-// name that TagNameRefusal refuses leaves the name as it was.
-StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag);
+// name that TagNameRefusal refuses, or that `taken` says another tag of its
+// variables section holds, leaves the name as it was.
+using NameTaken = std::function<bool(std::string_view name)>;
+StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag, const NameTaken& taken = {});
 
 // The conversion error for a text that is not a whole number.
 std::string ConversionErrorText(std::string_view text);
@@ -112,5 +120,20 @@ std::string CleanTagName(std::string_view text);
 // comment and one that starts with '[' may read as a section header. The
 // message that refuses it, or nothing for a name the file holds.
 std::optional<std::string> TagNameRefusal(std::string_view name);
+
+// How the file tells tag keys and variables sections apart: the text as it
+// is written (on one line), without the blanks at its ends and without
+// regard to letter case, Cyrillic included. Two tags whose keys match in one
+// section are one key of the file; devices whose sections match share them.
+std::string TagKey(std::string_view tagName);
+std::string VarsSectionKey(std::string_view deviceName);
+// The message that refuses a tag name another tag of the section holds.
+std::string TakenTagNameRefusal(std::string_view name);
+
+// A device name (after CleanDeviceName) that the file could not bring back
+// as it is: a blank name (as the only device it leaves the device list
+// empty), and a name with a control character (a tab or a line break is
+// written as a blank). The message that refuses it, or nothing.
+std::optional<std::string> DeviceNameRefusal(std::string_view name);
 
 }  // namespace vrt::cfg

@@ -107,7 +107,9 @@ bool MainController::SaveExecute() {
 }
 
 bool MainController::FileSaveAs1Execute() {
-    const std::optional<std::string> name = ui_.ChooseTagFileToSave();
+    const size_t slash = ProjectFileName.rfind('/');
+    const std::optional<std::string> name =
+        ui_.ChooseTagFileToSave(slash == std::string::npos ? std::string() : ProjectFileName.substr(0, slash + 1));
     return name && FileSaveAs1SaveDialogCanClose(*name);
 }
 
@@ -131,9 +133,12 @@ void MainController::AddDeviceExecute() {
         if (list.Device(i)) names.push_back(list.Device(i)->Name.str());
     const std::optional<std::string> name =
         ui_.InputQuery("Введите Имя прибора"_cp, "", DefaultName("Прибор №"_cp, names));
-    if (name) {
+    const std::string deviceName = name ? CleanDeviceName(*name) : std::string();
+    const std::optional<std::string> refusal = name ? DeviceNameRefusal(deviceName) : std::nullopt;
+    if (refusal) ui_.ErrorBox(*refusal);
+    if (name && !refusal) {
         auto device = std::make_unique<TDevice>();
-        device->Name.assign(CleanDeviceName(*name));
+        device->Name.assign(deviceName);
         SetDeviceDefaults(*device);
         InsertDevice(list, NewDeviceCell(device.get()));
         device.release();
@@ -164,14 +169,18 @@ void MainController::DeleteDeviceExecute() {
 void MainController::AddTagExecute() {
     TDevice* device = currentDevice();
     if (!device) return;
-    std::vector<std::string> names;
-    for (int32_t i = 0; i < device->TagCount(); ++i)
-        if (device->Tag(i)) names.push_back(device->Tag(i)->Name.str());
+    // The proposal is never a name the section holds: the number is looked
+    // for in the tags' keys, as the file compares them.
+    const std::unordered_set<std::string> keys = sectionTagKeys(*device, device->TagCount());
+    const std::string prefix = "Тэг №"_cp;
+    const uint32_t n = DefaultNameNumber(cp1251::upper(prefix), std::vector<std::string>(keys.begin(), keys.end()));
     const std::optional<std::string> name = ui_.InputQuery(
-        "Введите Имя переменной"_cp, "Добавить в "_cp + device->Name.str(), DefaultName("Тэг №"_cp, names));
+        "Введите Имя переменной"_cp, "Добавить в "_cp + device->Name.str(), prefix + std::to_string(n));
     if (!name) return;
     const std::string tagName = CleanTagName(*name);
-    if (const std::optional<std::string> refusal = TagNameRefusal(tagName)) {
+    std::optional<std::string> refusal = TagNameRefusal(tagName);
+    if (!refusal && tagNameTaken(*device, nullptr, tagName)) refusal = TakenTagNameRefusal(tagName);
+    if (refusal) {
         ui_.ErrorBox(*refusal);
         return;
     }

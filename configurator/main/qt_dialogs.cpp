@@ -27,17 +27,32 @@ void ShowOkBox(QMessageBox::Icon icon, QWidget* owner, const QString& caption, c
     box.exec();
 }
 
+// Qt's own boxes (the file dialog's warnings among them) take the OK
+// button's text from Qt's catalogue, which leaves it Latin: this one
+// translation reads "ОК" in Cyrillic there too.
+class CyrillicOk final : public QTranslator {
+public:
+    using QTranslator::QTranslator;
+    bool isEmpty() const override { return false; }
+    QString translate(const char* context, const char* sourceText, const char*, int) const override {
+        if (qstrcmp(context, "QPlatformTheme") == 0 && qstrcmp(sourceText, "OK") == 0)
+            return QString::fromUtf8("ОК");
+        return {};
+    }
+};
+
 }  // namespace
 
 bool InstallQtCatalogue() {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return false;
     auto* translator = new QTranslator(app);
-    if (translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
-        QCoreApplication::installTranslator(translator))
-        return true;
-    delete translator;
-    return false;
+    const bool installed = translator->load("qtbase_ru", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+                           QCoreApplication::installTranslator(translator);
+    if (!installed) delete translator;
+    // Installed last, so it is asked first.
+    QCoreApplication::installTranslator(new CyrillicOk(app));
+    return installed;
 }
 
 SaveAnswer QtMainUi::AskSave(std::string_view text) {
@@ -69,8 +84,9 @@ std::optional<std::string> QtMainUi::ChooseTagFileToOpen(const std::string& fold
     return FileNameFromQ(name);
 }
 
-std::optional<std::string> QtMainUi::ChooseTagFileToSave() {
+std::optional<std::string> QtMainUi::ChooseTagFileToSave(const std::string& folder) {
     QFileDialog dialog(Owner(parent_));
+    if (!folder.empty()) dialog.setDirectory(FileNameToQ(folder));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter("tag (*.tag)");

@@ -24,7 +24,7 @@ public:
     std::optional<std::string> InputQuery(std::string_view caption, std::string_view prompt,
                                           std::string_view initial) override;
     std::optional<std::string> ChooseTagFileToOpen(const std::string& folder) override;
-    std::optional<std::string> ChooseTagFileToSave() override;
+    std::optional<std::string> ChooseTagFileToSave(const std::string& folder) override;
     std::optional<std::string> ChoosePrgFile() override;
     void ErrorBox(std::string_view text) override;
 

@@ -60,8 +60,11 @@ void MainController::_ImportPRJExecute() {
         AppendTags(device->Tags, *list);
         FreeCellsNotTaken(*list, *device, before);
         // Imported names become keys like every other tag name; a tag whose
-        // name no key can hold is left out (the device keeps it unlisted, as
-        // it keeps every tag it loses) and the user is told.
+        // name no key can hold, or whose key a tag of the section (one
+        // already there or one imported before it) holds, is left out (the
+        // device keeps it unlisted, as it keeps every tag it loses) and the
+        // user is told.
+        std::unordered_set<std::string> keys = sectionTagKeys(*device, before);
         for (int32_t i = before; i < device->TagCount();) {
             TTagOPC* tag = device->Tag(i);
             if (!tag) {
@@ -69,7 +72,7 @@ void MainController::_ImportPRJExecute() {
                 continue;
             }
             tag->Name.assign(CleanTagName(tag->Name.view()));
-            if (TagNameRefusal(tag->Name.view())) {
+            if (TagNameRefusal(tag->Name.view()) || !keys.insert(TagKey(tag->Name.view())).second) {
                 refused.push_back(tag->Name.str());
                 device->DeleteTag(i);
             } else {

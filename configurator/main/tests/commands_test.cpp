@@ -86,6 +86,8 @@ TEST_F(Commands, SaveOfANewProjectGoesThroughSaveAs) {
     EXPECT_EQ(w.c.ProjectFileName, dir.file("other.cfg"));
     EXPECT_TRUE(w.c.SaveExecute());
     EXPECT_EQ(w.ui.saveDialogs, 3);
+    // The dialog opens in the project's folder once it has one.
+    EXPECT_EQ(w.ui.saveFolders, (std::vector<std::string>{"", "", dir.file("")}));
 }
 
 TEST_F(Commands, SaveWritesWhatThePagesShow) {
@@ -204,6 +206,45 @@ TEST_F(Commands, AddDeviceProposesAFreeNameAndAppends) {
     EXPECT_EQ(w.device(3).Name.size(), 100u);
     EXPECT_EQ(w.device(3).Number, 4);
     EXPECT_EQ(w.ui.queries.back().initial, "Прибор №0"_cp);
+}
+
+// Device names the file could not bring back as they are (a blank name,
+// alone, saves as an empty device list): refused by Add device, which adds
+// nothing, and by the device page, which keeps and shows the old name.
+TEST_F(Commands, DeviceNamesTheFileCannotBringBackAreRefused) {
+    w.newProject({"A"});
+    const std::string empty = "Имя прибора не может быть пустым!"_cp;
+    const std::string control =
+        "Имя прибора не может содержать табуляцию, перевод строки и другие управляющие символы!"_cp;
+    const struct {
+        std::string typed, refusal;
+    } rows[] = {{"", empty}, {" , ", empty}, {"\t", empty}, {"A\tB", control}, {"A\r\nB", control}, {" B ", ""}};
+    DevicePage& dp = w.c.DevicePageValues();
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.typed);
+        const size_t errors = w.ui.errors.size();
+        const int32_t count = w.devices().Count();
+        w.ui.inputs.push_back(r.typed);
+        w.c.AddDeviceExecute();
+        EXPECT_EQ(w.devices().Count(), count + (r.refusal.empty() ? 1 : 0));
+        w.select(w.node(0));
+        dp.name = r.typed;
+        w.c.RefPribExecute();
+        if (r.refusal.empty()) {
+            EXPECT_EQ(w.device(0).Name.str(), r.typed);
+            EXPECT_EQ(w.device(count).Name.str(), r.typed);
+            EXPECT_EQ(w.ui.errors.size(), errors);
+            dp.name = "A";
+            w.c.RefPribExecute();
+        } else {
+            ASSERT_EQ(w.ui.errors.size(), errors + 2);
+            EXPECT_EQ(w.ui.errors[errors], r.refusal);
+            EXPECT_EQ(w.ui.errors.back(), r.refusal);
+            EXPECT_EQ(w.device(0).Name.str(), "A");
+            EXPECT_EQ(dp.name, "A");
+        }
+    }
+    ExpectTreeMatchesModel(w.c);
 }
 
 TEST_F(Commands, DeleteDeviceKeepsTreeAndListInStep) {

@@ -38,7 +38,7 @@ TEST_F(Import, AppendsTheTagsToTheCurrentDevice) {
     w->c._ImportPRJExecute();
 
     TDevice& b = w->device(1);
-    ASSERT_EQ(b.TagCount(), 5);
+    ASSERT_EQ(b.TagCount(), 4);  // not t0 again: the device has it
     const TTagOPC& in1 = *b.Tag(3);
     EXPECT_EQ(in1.Name.str(), "In1");
     EXPECT_EQ(in1.NumVar, 12);
@@ -49,8 +49,7 @@ TEST_F(Import, AppendsTheTagsToTheCurrentDevice) {
     EXPECT_EQ(in1.ID, 2003);
     EXPECT_EQ(in1.Index, 3);
     EXPECT_EQ(in1.Path.str(), "B.In1");
-    EXPECT_EQ(b.Tag(4)->Name.str(), "t0");  // a name the device has is added again
-    EXPECT_EQ(b.Tag(4)->ID, 2004);
+    EXPECT_EQ(w->ui.errors, std::vector<std::string>{"Тэги с недопустимыми именами не импортированы:\n\"t0\""_cp});
     EXPECT_EQ(w->device(0).TagCount(), 0);
     EXPECT_TRUE(w->node(1)->Expanded());
     EXPECT_TRUE(w->c.ProjectModified);
@@ -91,18 +90,23 @@ TEST_F(Import, ImportedNamesAreTakenAsKeys) {
 }
 
 // A name whose key the file could not hold (none, a comment, a section
-// header) is refused wherever a name is entered: the tag page keeps the old
-// name and shows it again, Add tag adds nothing, the import leaves the tag
-// out. Names that only need cleaning pass.
+// header, the key of another tag of the device) is refused wherever a name
+// is entered: the tag page keeps the old name and shows it again, Add tag
+// adds nothing, the import leaves the tag out. Names that only need
+// cleaning pass.
 TEST_F(Import, TagNamesNoKeyCanHoldAreRefusedWhereverEntered) {
     start("full");
+    w->addTags(0, {"t1", "Темп"_cp});
+    w->addTags(1, {"Темп"_cp});
     const std::string empty = "Имя тэга не может быть пустым!"_cp;
     const std::string start = "Имя тэга не может начинаться с \";\" или \"[\": "_cp;
+    const std::string taken = "Тэг с таким именем уже есть в приборе (большие и малые буквы не различаются): "_cp;
     struct Row {
         std::string typed, name, refusal;
     };
     const Row rows[] = {{"", "", empty},          {" \t ", "", empty},         {";c", ";c", start + ";c"},
                         {" ;c ", ";c", start + ";c"}, {"[a];b", "[a];b", start + "[a];b"}, {"=[x", "[x", start + "[x"},
+                        {"t1", "t1", taken + "t1"}, {"T1 ", "T1", taken + "T1"}, {"тЕМП"_cp, "тЕМП"_cp, taken + "тЕМП"_cp},
                         {"a;b", "a;b", ""},       {"a[b]", "a[b]", ""}};
     std::vector<std::string> accepted;
     std::string prgLines, importRefusal = "Тэги с недопустимыми именами не импортированы:"_cp;
@@ -114,6 +118,9 @@ TEST_F(Import, TagNamesNoKeyCanHoldAreRefusedWhereverEntered) {
         else importRefusal += "\n\"" + r.name + "\"";
         prgLines += r.typed + "|1|L|0|0|0\n";
     }
+    // Two of one name in the import: the first is taken.
+    prgLines += "A;B|1|L|0|0|0\n";
+    importRefusal += "\n\"A;B\"";
 
     TagPage& tp = w->c.TagPageValues();
     w->select(w->node(1, 0));
@@ -145,6 +152,8 @@ TEST_F(Import, TagNamesNoKeyCanHoldAreRefusedWhereverEntered) {
     EXPECT_EQ(w->device(1).Tag(1)->Name.str(), "[t1");
     EXPECT_EQ(w->device(1).Tag(1)->NumVar, 9);
     EXPECT_EQ(w->ui.errors.size(), errors);
+    tp.name = "t1";
+    w->c.RefTagExecute();
 
     w->select(w->node(0));
     for (const Row& r : rows) {
@@ -154,12 +163,14 @@ TEST_F(Import, TagNamesNoKeyCanHoldAreRefusedWhereverEntered) {
             EXPECT_EQ(w->ui.errors.back(), r.refusal) << r.typed;
         }
     }
+    accepted.insert(accepted.begin(), {"t1", "Темп"_cp});
     EXPECT_EQ(TagNames(w->device(0)), accepted);
 
+    w->select(w->node(1));
     w->ui.prgFiles.push_back(prg(prgLines));
     w->c._ImportPRJExecute();
-    accepted.insert(accepted.end(), imported.begin(), imported.end());
-    EXPECT_EQ(TagNames(w->device(0)), accepted);
+    imported.insert(imported.begin(), {"t0", "t1", "t2", "Темп"_cp});
+    EXPECT_EQ(TagNames(w->device(1)), imported);
     EXPECT_EQ(w->ui.errors.back(), importRefusal);
     ExpectTreeMatchesModel(w->c);
 }

@@ -133,6 +133,24 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     EXPECT_EQ(ui.errors.size(), 1u);
     EXPECT_EQ(f->_TagName->text(), "Pressure");
     EXPECT_EQ(item(0, 1)->text(0).left(8), "Pressure");
+    // Typing passes through names taken by another tag ("t1" on the way to
+    // "t12"): they stay out of the model, and only a name still taken when
+    // the edit is left is refused.
+    const auto leave = [](QWidget* edit) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(edit, &out);
+    };
+    f->_TagName->setText("t1");
+    EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->Name.str(), "Pressure");
+    f->_TagName->setText("t12");
+    EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->Name.str(), "t12");
+    f->_TagName->setText("t1");
+    EXPECT_EQ(ui.errors.size(), 1u);
+    leave(f->_TagName);
+    ASSERT_EQ(ui.errors.size(), 2u);
+    EXPECT_EQ(ui.errors.back(), "Тэг с таким именем уже есть в приборе (большие и малые буквы не различаются): t1"_cp);
+    EXPECT_EQ(f->_TagName->text(), "t12");
+    EXPECT_EQ(item(0, 1)->text(0).left(4), "t12 ");
     f->_RWType->setCurrentIndex(0);
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->RW, 0);
 
@@ -142,11 +160,19 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     f->_Name->setText("A1");
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Chetnost, 2);
     EXPECT_EQ(item(0)->text(0).left(2), "A1");
+    // So does an emptied device name, which the file could not bring back.
+    f->_Name->setText("");
+    EXPECT_EQ(c->Project().DeviceList().Device(0)->Name.str(), "A1");
+    EXPECT_EQ(ui.errors.size(), 2u);
+    leave(f->_Name);
+    ASSERT_EQ(ui.errors.size(), 3u);
+    EXPECT_EQ(ui.errors.back(), "Имя прибора не может быть пустым!"_cp);
+    EXPECT_EQ(f->_Name->text(), "A1");
 
     clickTree(item(1));
     EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
     EXPECT_EQ(f->_Name->text(), "B");
-    EXPECT_EQ(f->_TagName->text(), "Pressure");  // B has no tags: the tag page stays
+    EXPECT_EQ(f->_TagName->text(), "t12");  // B has no tags: the tag page stays
     f->UseModemCBox->setChecked(true);
     EXPECT_TRUE(f->TelNumEdit->isEnabled() && f->_NumDial->isEnabled() && f->TelNumLabel->isEnabled());
 }

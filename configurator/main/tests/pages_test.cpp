@@ -153,6 +153,25 @@ TEST_F(Pages, NamesAreCutAndKeepOutWhatTheFileWouldSplit) {
     EXPECT_EQ(w.device(0).Name.str(), " A ");
 }
 
+// Devices whose names the file takes for one share their variables
+// section: a tag of one cannot take the name of a tag of the other.
+TEST_F(Pages, DevicesSharingASectionShareTheirTagNames) {
+    w.select(w.node(1));
+    dp.name = " a";
+    w.c.RefPribExecute();
+    w.ui.inputs.push_back(std::string("t2"));
+    w.c.AddTagExecute();
+    EXPECT_EQ(w.device(1).TagCount(), 0);
+    EXPECT_EQ(w.ui.errors, std::vector<std::string>{TakenTagNameRefusal("t2")});
+    // Nor does Add tag propose such a name, in any case of its letters.
+    w.select(w.node(0, 0));
+    tp.name = "тэг №0"_cp;
+    w.c.RefTagExecute();
+    w.select(w.node(1));
+    w.c.AddTagExecute();
+    EXPECT_EQ(w.ui.queries.back().initial, "Тэг №1"_cp);
+}
+
 TEST_F(Pages, TagPageFillAndWriteBack) {
     TTagOPC& t2 = *w.device(0).Tag(1);
     t2.NumVar = 17;

@@ -7,6 +7,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -163,6 +165,30 @@ TEST_F(Look, EveryListShowsItsLongestItem) {
     ExpectListsShowTheirItems(*window, "at the smallest size");
 }
 
+// The longest OPC path (a 100-character device name, a 50-character tag
+// name) neither widens the window nor raises its minimum width; the label
+// shows the whole path in its tooltip.
+TEST_F(Look, TheLongestPathKeepsTheWindowsWidth) {
+    const std::string device(100, 'D'), tag(50, 'T');
+    open("[Main]\r\nFileVersion=0\r\nObjectsName=A," + device + "\r\n[A.Переменные]\r\nt=1,L,R\r\n["_cp + device +
+         ".Переменные]\r\n"_cp + tag + "=5,L,R\r\n");
+    QTreeWidget* tree = f->TreeView1;
+    ASSERT_EQ(tree->topLevelItemCount(), 2);
+    const auto select = [&](QTreeWidgetItem* item) {
+        tree->setCurrentItem(item);
+        for (int i = 0; i < 5; ++i) QApplication::processEvents();
+        ASSERT_EQ(f->PageControl1->currentWidget(), f->TabSheet2);
+    };
+    select(tree->topLevelItem(0)->child(0));
+    const int minimum = window->minimumSizeHint().width();
+    select(tree->topLevelItem(1)->child(0));
+    Keep(window->grab().toImage(), "longest_path");
+    EXPECT_EQ(window->width(), 949);
+    EXPECT_EQ(window->minimumSizeHint().width(), minimum);
+    EXPECT_LE(window->minimumWidth(), 949);
+    EXPECT_EQ(f->_VarPath->toolTip().toStdString(), device + "." + tag);
+}
+
 TEST_F(Look, QtsOwnTextsAreRussian) {
     QString yes, cancel, open;
     QTimer::singleShot(0, [&] {
@@ -198,7 +224,23 @@ TEST_F(Look, QtsOwnTextsAreRussian) {
     boxes.errorBox("e", "c");
     readAndClose();
     boxes.messageBox("m");
-    EXPECT_EQ(oks, QStringList({"ОК", "ОК", "ОК"}));
+    // Qt's own warning in the file dialog: a file to open that is missing.
+    QFileDialog missing(window.get());
+    missing.setOption(QFileDialog::DontUseNativeDialog);
+    missing.setFileMode(QFileDialog::ExistingFile);
+    missing.setDirectory(QString::fromStdString(dir.path()));
+    missing.show();
+    QApplication::processEvents();
+    missing.selectFile("missing.tag");
+    readAndClose();
+    // The name typed and Return pressed, as a user confirms it.
+    QLineEdit* name = missing.findChild<QLineEdit*>("fileNameEdit");
+    ASSERT_NE(name, nullptr);
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QApplication::sendEvent(name, &enter);
+    EXPECT_TRUE(missing.isVisible());  // the dialog stays for another name
+    missing.reject();
+    EXPECT_EQ(oks, QStringList({"ОК", "ОК", "ОК", "ОК"}));
 
     QFileDialog dialog(window.get());
     dialog.setOption(QFileDialog::DontUseNativeDialog);

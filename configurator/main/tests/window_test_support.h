@@ -37,8 +37,9 @@ public:
         openFolders.push_back(folder);
         return pop(openFiles, std::optional<std::string>());
     }
-    std::optional<std::string> ChooseTagFileToSave() override {
+    std::optional<std::string> ChooseTagFileToSave(const std::string& folder) override {
         ++saveDialogs;
+        saveFolders.push_back(folder);
         return pop(saveFiles, std::optional<std::string>());
     }
     std::optional<std::string> ChoosePrgFile() override {
@@ -51,7 +52,7 @@ public:
     std::deque<SaveAnswer> saveAnswers;
     std::deque<std::optional<std::string>> inputs, openFiles, saveFiles, prgFiles;
     // What was asked.
-    std::vector<std::string> prompts, openFolders, errors;
+    std::vector<std::string> prompts, openFolders, saveFolders, errors;
     std::vector<Query> queries;
     int saveDialogs = 0;
     int prgDialogs = 0;
