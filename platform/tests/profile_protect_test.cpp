@@ -1,6 +1,8 @@
 // What a save may replace: files its user may not write stay byte for byte,
 // and links stay links while the files they name are written.
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -261,26 +263,37 @@ TEST(ProfileProtect, AWriteCutShortLeavesTheOldContentsWhole) {
 }
 
 // Temporary files of a save that was killed go with the next save of the same
-// file; those of running saves and of other files stay. A name that fits the
-// folder can always be saved, however long.
+// file; those of running saves (told by their lock, whatever their process
+// id says), of other files, of other users and look-alikes stay. A name that
+// fits the folder can always be saved, however long.
 TEST(ProfileProtect, StaleTemporariesGoAndLongNamesSave) {
     TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
     const pid_t dead = ::fork();
     if (dead == 0) ::_exit(0);
     ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
     const std::string deadTag = ".tmp" + std::to_string(dead) + "_3";
-    const std::string liveTag = ".tmp" + std::to_string(::getppid()) + "_3";
 
     const std::string longName(250, 'n');
     const std::string cutStale = longName.substr(0, 255 - deadTag.size()) + deadTag;
+    const std::string running = "p.ini.tmp" + std::to_string(dead) + "_4";  // a save in another PID namespace
+    const std::string othersTemp = "p.ini.tmp" + std::to_string(dead) + "_5";
     const std::vector<std::string> stale{"p.ini" + deadTag, cutStale};
-    const std::vector<std::string> kept{"p.ini" + liveTag, "q.ini" + deadTag, "p.ini.tmpx_1"};
+    std::vector<std::string> kept{running, "q.ini" + deadTag, "p.ini.tmpx_1", "p.ini.tmp20240101_1"};
     for (const auto& name : stale) writeFile(dir.file(name), "x");
     for (const auto& name : kept) writeFile(dir.file(name), "x");
+    if (::geteuid() == 0) {
+        writeFile(dir.file(othersTemp), "x");
+        ASSERT_EQ(::chown(dir.file(othersTemp).c_str(), 1111, 1111), 0);
+        kept.push_back(othersTemp);
+    }
+    const int runningFd = ::open(dir.file(running).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(runningFd, LOCK_EX), 0);
 
     ASSERT_TRUE(WriteProfileString(dir.file("p.ini"), "S", "k", "1"));
     ASSERT_TRUE(WriteProfileString(dir.file(longName), "S", "k", "1"));
     ASSERT_TRUE(WriteProfileString(dir.file(longName), "S", "k", "2"));
+    ::close(runningFd);
     EXPECT_EQ(ReadProfileString(dir.file(longName), "S", "k", ""), "2");
     for (const auto& name : stale) EXPECT_FALSE(fs::exists(dir.file(name))) << name;
     for (const auto& name : kept) EXPECT_TRUE(fs::exists(dir.file(name))) << name;
