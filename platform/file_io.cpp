@@ -266,6 +266,8 @@ bool SaveWholeFile(const std::string& path, std::string_view data, std::string* 
     if (exists && (!mayWrite(t.path, st) || recover(t, file.get(), st, n) == Recovery::Failed)) return false;
 
     removeStaleTemps(t);
+    // A renamed file would leave the other links with the old contents.
+    if (exists && st.st_nlink != 1) return writeInPlace(t, file.get(), st, data, keptCopy);
     std::string tmp;
     Fd temp = CreateSibling(t.folder, t, kTempTag, tmp);
     if (!temp.ok()) return exists && writeInPlace(t, file.get(), st, data, keptCopy);

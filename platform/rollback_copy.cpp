@@ -4,6 +4,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -114,6 +116,17 @@ bool readHeader(int fd, const struct stat& file, const struct stat& copy, Found&
     return true;
 }
 
+// A copy of ours whose save was killed before its header was written: it
+// belongs to no file, and no file was touched after it.
+bool leftOverEmpty(int fd, const struct stat& copy) {
+    if (copy.st_uid != ::geteuid()) return false;
+    char head[kMagicSize] = {};
+    ssize_t n;
+    while ((n = ::pread(fd, head, sizeof head, 0)) < 0 && errno == EINTR) {
+    }
+    return n == 0 || (n == ssize_t(kMagicSize) && std::all_of(head, head + n, [](char c) { return c == 0; }));
+}
+
 // Whether the copy's maker could have written the file: only such a copy is
 // ever put back, so a file planted by someone else changes nothing.
 bool madeByAWriter(const struct stat& copy, const struct stat& file) {
@@ -156,7 +169,7 @@ void forEachUnfinished(const Target& t, const struct stat& file, F seen) {
             struct stat st {};
             if (!f.fd.ok() || ::fstat(f.fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
             if (!TryLock(f.fd.get(), LockKind::Shared)) continue;  // its save still runs
-            if (!readHeader(f.fd.get(), file, st, f)) continue;
+            if (!readHeader(f.fd.get(), file, st, f) && !leftOverEmpty(f.fd.get(), st)) continue;
             f.path = place + "/" + e->d_name;
             more = seen(::dirfd(dir), e->d_name, st, f);
         }
