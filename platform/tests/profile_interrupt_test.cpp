@@ -112,9 +112,11 @@ TEST(ProfileInterrupt, ASaveKilledAtAnyStepLeavesOneWholeVersion) {
             const bool torn = step == "copy complete" || step == "file half written" || step == "file written";
             if (torn) {
                 // The copy may be read by those who may read the file.
-                for (const auto& e : fs::directory_iterator(dir.path()))
-                    if (e.path().filename().string().starts_with("p.ini.bak"))
+                for (const auto& e : fs::directory_iterator(dir.path())) {
+                    if (e.path().filename().string().starts_with("p.ini.bak")) {
                         EXPECT_EQ(fs::status(e.path()).permissions(), fs::perms(0640));
+                    }
+                }
             }
 
             const ProfileFile loaded(path);
