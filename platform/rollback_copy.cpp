@@ -181,7 +181,9 @@ void forEachUnfinished(const Target& t, const struct stat& file, F seen) {
 }  // namespace
 
 bool MakeRollbackCopy(const Target& t, int file, const struct stat& st, RollbackCopy& copy) {
-    for (const std::string& place : {t.folder, UserCacheFolder(), TempFolder()}) {
+    for (int i = 0; i < 3; ++i) {
+        // The cache folder is made only when the folder of the file refused the copy.
+        const std::string place = i == 0 ? t.folder : i == 1 ? UserCacheFolder() : TempFolder();
         if (place.empty()) continue;
         Fd fd = CreateSibling(place, t, kTag, copy.path);
         if (!fd.ok()) continue;
