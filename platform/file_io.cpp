@@ -221,6 +221,7 @@ ReadResult ReadRegularFile(const std::string& path, std::string& out, FileNotes*
                 case Opened::Busy: n.busy = true; return ReadResult::Failed;
                 default: n.unfinishedCopy = std::move(copy); return ReadResult::Failed;
             }
+            const FileSizeSignalHeld held;
             if (recover(t, fd.get(), st, n) == Recovery::Failed) return ReadResult::Failed;
         }
     }
