@@ -7,41 +7,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
+#include <cstdio>
 #include <optional>
-#include <vector>
+
+#include "platform/file_attrs.h"
+#include "platform/file_lock.h"
+#include "platform/rollback_copy.h"
+#include "platform/save_names.h"
+#include "platform/unique_fd.h"
 
 namespace vrt::platform {
 namespace {
 
 constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    int get() const { return fd_; }
-    bool ok() const { return fd_ >= 0; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) ::close(fd_);
-        fd_ = fd;
-    }
-    // Closes, reporting a failed close (a late write error on some file systems).
-    bool close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int fd_;
-};
+constexpr const char* kTempTag = ".tmp";
 
 // Writing past the file size limit raises SIGXFSZ, whose default ends the
 // process (the host of the library too). While this lives the signal is held
@@ -86,21 +66,6 @@ bool writeAt(int fd, std::string_view data, off_t offset) {
     return true;
 }
 
-// Copies all of `from` into `to` from its start and cuts `to` to that size.
-bool copyWhole(int from, int to) {
-    char buf[65536];
-    off_t at = 0;
-    for (;;) {
-        const ssize_t n = ::pread(from, buf, sizeof buf, at);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return false;
-        if (n == 0) break;
-        if (!writeAt(to, std::string_view(buf, size_t(n)), at)) return false;
-        at += n;
-    }
-    return ::ftruncate(to, at) == 0 && ::fsync(to) == 0;
-}
-
 // The file a save writes: a link is followed, through a chain of links, to
 // the file it names, which need not exist yet; nullopt for a loop or an
 // unreadable link.
@@ -134,192 +99,197 @@ bool sameIdentity(const struct stat& a, const struct stat& b) {
     return a.st_uid == b.st_uid && a.st_gid == b.st_gid && (a.st_mode & 07777) == (b.st_mode & 07777);
 }
 
-// The file being saved: where it is and how long a name its folder takes.
-struct Target {
-    std::string path, folder, name;
-    size_t nameMax = NAME_MAX;
+enum class Opened { Locked, Missing, NotRegular, Failed, Busy };
 
-    explicit Target(std::string p) : path(std::move(p)) {
-        const size_t slash = path.rfind('/');
-        folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-        name = slash == std::string::npos ? path : path.substr(slash + 1);
-        const long max = ::pathconf(folder.c_str(), _PC_NAME_MAX);
-        if (max > 0) nameMax = size_t(max);
+// Opens `path` and locks it, making sure the lock is on the file the path
+// names once the wait is over: a save that renamed a new file into place
+// meanwhile leaves the lock on a file nobody reads again. `st` describes the
+// file as it is under the lock.
+Opened openLocked(const std::string& path, int flags, LockKind kind, Fd& fd, struct stat& st) {
+    for (int tries = 0; tries < 20; ++tries) {
+        fd.reset(::open(path.c_str(), flags | kOpenFlags));
+        if (!fd.ok()) return errno == ENOENT || errno == ENOTDIR ? Opened::Missing : Opened::Failed;
+        if (::fstat(fd.get(), &st) != 0) return Opened::Failed;
+        if (!S_ISREG(st.st_mode)) return Opened::NotRegular;
+        if (!LockWithinWait(fd.get(), kind)) return Opened::Busy;
+        struct stat now {};
+        if (::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino)
+            return ::fstat(fd.get(), &st) == 0 ? Opened::Locked : Opened::Failed;
     }
-};
-
-// "<name><tag><pid>_<n>", the name cut so the whole fits the folder's limit.
-std::string siblingName(const Target& t, const char* tag, unsigned n) {
-    const std::string suffix = tag + std::to_string(::getpid()) + "_" + std::to_string(n);
-    const size_t keep = t.nameMax > suffix.size() ? t.nameMax - suffix.size() : 0;
-    return t.name.substr(0, keep) + suffix;
+    return Opened::Busy;
 }
 
-// The process that made `entry` when it is one of our temporary files of this
-// target, cut or whole; else nullopt.
-std::optional<pid_t> tempOwner(const Target& t, std::string_view entry) {
-    const size_t at = entry.rfind(".tmp");
-    if (at == std::string_view::npos || at == 0) return std::nullopt;
-    const std::string_view stem = entry.substr(0, at);
-    const bool whole = stem == t.name;
-    const bool cut = stem.size() < t.name.size() && std::string_view(t.name).starts_with(stem) &&
-                     entry.size() == t.nameMax;
-    if (!whole && !cut) return std::nullopt;
-    const std::string_view rest = entry.substr(at + 4);
-    const size_t underscore = rest.find('_');
-    if (underscore == 0 || underscore == std::string_view::npos || underscore > 9 ||
-        underscore + 1 == rest.size())
-        return std::nullopt;
-    long pid = 0;
-    for (size_t i = 0; i < rest.size(); ++i) {
-        if (i == underscore) continue;
-        if (rest[i] < '0' || rest[i] > '9') return std::nullopt;
-        if (i < underscore) pid = pid * 10 + (rest[i] - '0');
+// Puts back what a save that did not finish left, before this load or save.
+Recovery recover(const Target& t, int file, struct stat& st, FileNotes& notes) {
+    std::string copy;
+    const Recovery r = RecoverUnfinished(t, file, copy);
+    if (r != Recovery::None) {
+        notes.unfinishedCopy = copy;
+        notes.restored = r == Recovery::Restored;
+        (void)::fstat(file, &st);
     }
-    if (pid <= 0) return std::nullopt;
-    return pid_t(pid);
+    return r;
 }
 
 // A save killed between making its temporary file and the rename left it
-// behind; once its process is gone nobody will finish or remove it.
+// behind. Only the user's own go, and only those no running save holds: a
+// save keeps its temporary locked, in whatever process namespace it runs.
 void removeStaleTemps(const Target& t) {
     DIR* dir = ::opendir(t.folder.c_str());
     if (!dir) return;
+    const uid_t me = ::geteuid();
     while (const dirent* e = ::readdir(dir)) {
-        const auto pid = tempOwner(t, e->d_name);
-        if (!pid || *pid == ::getpid()) continue;
-        if (::kill(*pid, 0) == 0 || errno != ESRCH) continue;
+        if (!IsSiblingName(t, kTempTag, e->d_name)) continue;
+        const Fd fd(::openat(::dirfd(dir), e->d_name, O_RDONLY | O_NOFOLLOW | kOpenFlags));
         struct stat st {};
-        if (::fstatat(::dirfd(dir), e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
-            ::unlinkat(::dirfd(dir), e->d_name, 0);
+        if (!fd.ok() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != me) continue;
+        if (TryLock(fd.get(), LockKind::Exclusive)) ::unlinkat(::dirfd(dir), e->d_name, 0);
     }
     ::closedir(dir);
 }
 
-std::atomic<unsigned> counter{0};
-
-// A new file of our own in `folder`; its name in `name`.
-Fd createIn(const std::string& folder, const Target& t, const char* tag, mode_t mode, std::string& name) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        name = folder + "/" + siblingName(t, tag, counter++);
-        const int fd = ::open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | kOpenFlags, mode);
-        if (fd >= 0) return Fd(fd);
-        if (errno != EEXIST) break;
+mode_t currentUmask() {
+    mode_t mask = 022;
+    if (FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[128];
+        unsigned value = 0;
+        while (std::fgets(line, sizeof line, f))
+            if (std::sscanf(line, "Umask: %o", &value) == 1) mask = mode_t(value);
+        std::fclose(f);
     }
-    name.clear();
-    return Fd();
+    return mask;
 }
 
-// A folder of the user's own for copies: "$XDG_CACHE_HOME/vrt" or
-// "$HOME/.cache/vrt", made when missing.
-std::string userCacheFolder() {
-    std::string base;
-    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg && xdg[0] == '/') base = xdg;
-    else if (const char* home = std::getenv("HOME"); home && home[0] == '/') base = std::string(home) + "/.cache";
-    else return {};
-    ::mkdir(base.c_str(), 0700);
-    base += "/vrt";
-    ::mkdir(base.c_str(), 0700);
-    return base;
+// Gives the written temporary the old file's owner, group, attributes and
+// mode; true when the renamed file would keep all of them and the links.
+bool takeIdentity(int temp, int file, const struct stat& st) {
+    struct stat made {};
+    if (::fstat(temp, &made) != 0) return false;
+    if (made.st_uid != st.st_uid || made.st_gid != st.st_gid) (void)::fchown(temp, st.st_uid, st.st_gid);
+    CopyAllAttributes(file, temp);
+    // Last: fchown may clear set-id bits, and an ACL sets the mode too.
+    (void)::fchmod(temp, st.st_mode & 07777);
+    return st.st_nlink == 1 && ::fstat(temp, &made) == 0 && sameIdentity(made, st) && SameAttributes(file, temp);
 }
 
-// The copy of the old contents an in-place write makes first; readable by
-// its maker only.
-Fd createBackup(const Target& t, std::string& name) {
-    std::vector<std::string> folders{t.folder, userCacheFolder()};
-    const char* tmp = std::getenv("TMPDIR");
-    folders.push_back(tmp && tmp[0] == '/' ? tmp : "/tmp");
-    for (const std::string& folder : folders) {
-        if (folder.empty()) continue;
-        Fd fd = createIn(folder, t, ".bak", 0600, name);
-        if (fd.ok()) return fd;
-    }
-    return Fd();
-}
-
-// Writes the existing file itself, so it keeps its owner, group, mode and
-// links. The old contents are copied first; a write that fails midway puts
-// them back, and when even that fails the copy stays and is named.
-bool writeInPlace(const Target& t, const struct stat& st, std::string_view data, std::string* keptCopy) {
-    Fd fd(::open(t.path.c_str(), O_RDWR | O_NOFOLLOW | kOpenFlags));
-    struct stat now {};
-    if (!fd.ok() || ::fstat(fd.get(), &now) != 0 || !S_ISREG(now.st_mode) || now.st_dev != st.st_dev ||
-        now.st_ino != st.st_ino)
-        return false;
-    std::string backupName;
-    Fd backup = createBackup(t, backupName);
-    if (!backup.ok()) return false;
-    if (!copyWhole(fd.get(), backup.get())) {
-        ::unlink(backupName.c_str());
+// Writes the existing file itself, so it keeps its owner, group, mode,
+// attributes and links. The old contents are copied first; a write that
+// fails midway puts them back, and when even that fails the copy stays and
+// is named (the next load or save puts it back).
+bool writeInPlace(const Target& t, int file, const struct stat& st, std::string_view data, std::string* keptCopy) {
+    RollbackCopy copy;
+    if (!MakeRollbackCopy(t, file, st, copy)) return false;
+    const size_t half = data.size() / 2;
+    bool ok = writeAt(file, data.substr(0, half), 0);
+    if (ok) SaveStep("file half written");
+    ok = ok && writeAt(file, data.substr(half), off_t(half)) && ::ftruncate(file, off_t(data.size())) == 0 &&
+         ::fsync(file) == 0;
+    if (ok) SaveStep("file written");
+    if (!ok && !PutBack(copy, file)) {
+        if (keptCopy) *keptCopy = copy.path;
         return false;
     }
-    if (writeAt(fd.get(), data, 0) && ::ftruncate(fd.get(), off_t(data.size())) == 0 && ::fsync(fd.get()) == 0) {
-        backup.reset();
-        ::unlink(backupName.c_str());
-        return true;
-    }
-    if (copyWhole(backup.get(), fd.get())) {
-        backup.reset();
-        ::unlink(backupName.c_str());
-    } else if (keptCopy) {
-        *keptCopy = backupName;
-    }
-    return false;
+    // Once the copy is gone for good the save is done: a copy that came back
+    // after a power cut would undo it.
+    ::unlink(copy.path.c_str());
+    if (SyncFolder(Target(copy.path).folder)) SaveStep("copy removed");
+    return ok;
 }
 
 }  // namespace
 
-ReadResult ReadRegularFile(const std::string& path, std::string& out) {
-    Fd fd(::open(path.c_str(), O_RDONLY | kOpenFlags));
-    if (!fd.ok()) return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
+ReadResult ReadRegularFile(const std::string& path, std::string& out, FileNotes* notes) {
+    FileNotes ignored;
+    FileNotes& n = notes ? *notes : ignored;
+    n = FileNotes{};
+    Fd fd;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Failed;
+    switch (openLocked(path, O_RDONLY, LockKind::Shared, fd, st)) {
+        case Opened::Locked: break;
+        case Opened::Missing: return ReadResult::Missing;
+        case Opened::Busy: n.busy = true; return ReadResult::Failed;
+        default: return ReadResult::Failed;
+    }
+    if (const auto resolved = followLinks(path)) {
+        const Target t(*resolved);
+        if (std::string copy = FindUnfinished(t, st); !copy.empty()) {
+            // Putting it back needs the file to itself.
+            fd.reset();
+            switch (openLocked(t.path, O_RDWR | O_NOFOLLOW, LockKind::Exclusive, fd, st)) {
+                case Opened::Locked: break;
+                case Opened::Missing: return ReadResult::Missing;
+                case Opened::Busy: n.busy = true; return ReadResult::Failed;
+                default: n.unfinishedCopy = std::move(copy); return ReadResult::Failed;
+            }
+            const FileSizeSignalHeld held;
+            if (recover(t, fd.get(), st, n) == Recovery::Failed) return ReadResult::Failed;
+        }
+    }
     out.clear();
     out.reserve(size_t(st.st_size));
     char buf[65536];
-    for (;;) {
-        const ssize_t n = ::read(fd.get(), buf, sizeof buf);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return ReadResult::Failed;
-        if (n == 0) break;
-        out.append(buf, size_t(n));
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd.get(), buf, sizeof buf, at);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return ReadResult::Failed;
+        if (got == 0) break;
+        out.append(buf, size_t(got));
+        at += got;
     }
     return ReadResult::Read;
 }
 
-bool SaveWholeFile(const std::string& path, std::string_view data, std::string* keptCopy) {
+bool SaveWholeFile(const std::string& path, std::string_view data, std::string* keptCopy, FileNotes* notes) {
     if (keptCopy) keptCopy->clear();
+    FileNotes ignored;
+    FileNotes& n = notes ? *notes : ignored;
+    n = FileNotes{};
     const std::optional<std::string> resolved = followLinks(path);
     if (!resolved) return false;
     const Target t(*resolved);
     struct stat st {};
-    const bool exists = ::stat(t.path.c_str(), &st) == 0;
+    bool exists = ::stat(t.path.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) return false;
     // Replacing by rename needs only the folder's permission; the file's own
     // is asked here, so a file its user may not write stays as it is.
     if (exists && (!S_ISREG(st.st_mode) || !mayWrite(t.path, st))) return false;
 
     const FileSizeSignalHeld held;
-    removeStaleTemps(t);
-    std::string tmp;
-    Fd fd = createIn(t.folder, t, ".tmp", 0666, tmp);
-    if (!fd.ok()) return exists && writeInPlace(t, st, data, keptCopy);
-
-    // The renamed file must be the old one in all but its contents.
-    bool renameKeeps = true;
+    Fd file;
     if (exists) {
-        struct stat made {};
-        if (::fstat(fd.get(), &made) == 0 && (made.st_uid != st.st_uid || made.st_gid != st.st_gid))
-            (void)::fchown(fd.get(), st.st_uid, st.st_gid);
-        (void)::fchmod(fd.get(), st.st_mode & 07777);  // after fchown, which may clear set-id bits
-        renameKeeps = st.st_nlink == 1 && ::fstat(fd.get(), &made) == 0 && sameIdentity(made, st);
+        switch (openLocked(t.path, O_RDWR | O_NOFOLLOW, LockKind::Exclusive, file, st)) {
+            case Opened::Locked: break;
+            case Opened::Missing: exists = false; break;
+            case Opened::Busy: n.busy = true; return false;
+            default: return false;
+        }
     }
-    bool ok = renameKeeps && writeAt(fd.get(), data, 0) && ::fsync(fd.get()) == 0;
-    if (!fd.close()) ok = false;
-    if (ok && ::rename(tmp.c_str(), t.path.c_str()) == 0) return true;
+    if (exists && (!mayWrite(t.path, st) || recover(t, file.get(), st, n) == Recovery::Failed)) return false;
+
+    removeStaleTemps(t);
+    // A renamed file would leave the other links with the old contents.
+    if (exists && st.st_nlink != 1) return writeInPlace(t, file.get(), st, data, keptCopy);
+    std::string tmp;
+    Fd temp = CreateSibling(t.folder, t, kTempTag, tmp);
+    if (!temp.ok()) return exists && writeInPlace(t, file.get(), st, data, keptCopy);
+    SaveStep("temp created");
+    bool ok = writeAt(temp.get(), data, 0);
+    if (ok) SaveStep("temp written");
+    // Only now, with its contents whole, may the others the file lets in
+    // open the temporary.
+    bool renameKeeps = true;
+    if (ok && exists) renameKeeps = takeIdentity(temp.get(), file.get(), st);
+    if (ok && !exists) (void)::fchmod(temp.get(), 0666 & ~currentUmask());
+    ok = ok && renameKeeps && ::fsync(temp.get()) == 0;
+    if (ok) SaveStep("temp ready");
+    if (ok && ::rename(tmp.c_str(), t.path.c_str()) == 0) {
+        SaveStep("renamed");
+        if (SyncFolder(t.folder)) SaveStep("folder synced");
+        return true;
+    }
     const bool renameRefused = ok && (errno == EPERM || errno == EACCES);
     ::unlink(tmp.c_str());
-    if (exists && (!renameKeeps || renameRefused)) return writeInPlace(t, st, data, keptCopy);
+    if (exists && (!renameKeeps || renameRefused)) return writeInPlace(t, file.get(), st, data, keptCopy);
     return false;
 }
 

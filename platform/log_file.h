@@ -17,7 +17,8 @@ public:
 
     // Opens `path` for appending, creating it when missing and keeping its
     // content. False (and not open) when it cannot be opened, e.g. a missing or
-    // read-only folder or a directory. A file already open is closed first.
+    // read-only folder or a directory, or a symbolic link that belongs neither
+    // to the user nor to the folder's owner. A file already open is closed first.
     bool open(const std::string& path);
     bool isOpen() const { return fd_ >= 0; }
 

@@ -73,7 +73,7 @@ ProfileFile::ProfileFile() { sections_.emplace_back(); }
 ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
     sections_.emplace_back();
     if (path_.empty()) return;
-    switch (ReadRegularFile(path_, data_)) {
+    switch (ReadRegularFile(path_, data_, &notes_)) {
         case ReadResult::Read:
             existed_ = true;
             parse();
@@ -325,7 +325,7 @@ std::string ProfileFile::text() const {
 bool ProfileFile::save() const {
     keptCopy_.clear();
     if (path_.empty() || readFailed_) return false;
-    return SaveWholeFile(path_, text(), &keptCopy_);
+    return SaveWholeFile(path_, text(), &keptCopy_, &notes_);
 }
 
 std::string ReadProfileString(const std::string& file, std::string_view section, std::string_view key,

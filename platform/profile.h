@@ -29,6 +29,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_io.h"
+
 namespace vrt::platform {
 
 // One file held in memory: many reads and writes, one save.
@@ -43,9 +45,13 @@ public:
     bool existed() const { return existed_; }
     // True when the file exists but could not be read (no permission, a
     // folder, a FIFO or anything else that is not a regular file, which is
-    // never waited on). Such a profile reads as empty and refuses to save, so
-    // the unread contents are never overwritten.
+    // never waited on, a file another program kept busy, or one a save left
+    // unfinished that could not be put back). Such a profile reads as empty
+    // and refuses to save, so the unread contents are never overwritten.
     bool readFailed() const { return readFailed_; }
+    // What the last load or save met besides its result: a busy file, or the
+    // copy of an unfinished save put back first (see platform/file_io.h).
+    const FileNotes& notes() const { return notes_; }
 
     // The value of `key` in `section`, or nullopt when either is missing.
     std::optional<std::string> read(std::string_view section, std::string_view key) const;
@@ -127,6 +133,7 @@ private:
     std::deque<Section> sections_;                      // [0]: lines before the first header
     std::unordered_map<std::string, size_t> sectionIndex_;  // folded name -> first section holding it
     mutable std::string keptCopy_;
+    mutable FileNotes notes_;
 };
 
 // One-shot forms in the style of the original API: each reads the file anew.

@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth libglib2.0-dev
   qt6-translations-l10n
+  libattr1-dev acl attr
 )
 
 missing=()

@@ -133,15 +133,28 @@ struct VarsSection {
 
 }  // namespace
 
-int32_t LoadTagFile(TVrtNet& project, const std::string& fileName, std::vector<SkippedTag>* skipped) {
+int32_t LoadTagFile(TVrtNet& project, const std::string& fileName, std::vector<SkippedTag>* skipped,
+                    std::string* restoredCopy) {
     std::vector<SkippedTag> bad;
+    if (restoredCopy) restoredCopy->clear();
     try {
         const ProfileFile ini(fileName);
+        const platform::FileNotes& notes = ini.notes();
+        // File names are the file system's UTF-8; the boxes show Windows-1251.
         if (ini.readFailed()) {
-            // File names are the file system's UTF-8; the box shows Windows-1251.
-            Messages().errorBox("Не удалось прочитать файл с тегами!\n"_cp + cp1251::fromUtf8(fileName),
-                                "Ошибка!"_cp);
+            std::string text = (notes.busy ? "Файл с тегами занят другой программой!\n"_cp
+                                           : "Не удалось прочитать файл с тегами!\n"_cp) +
+                               cp1251::fromUtf8(fileName);
+            if (!notes.unfinishedCopy.empty())
+                text += "\nЕго сохранение не было закончено; прежнее содержимое в файле\n"_cp +
+                        cp1251::fromUtf8(notes.unfinishedCopy);
+            Messages().errorBox(text, "Ошибка!"_cp);
             return -1;
+        }
+        if (notes.restored) {
+            Messages().messageBox("Сохранение файла с тегами не было закончено, восстановлено его прежнее содержимое:\n"_cp +
+                                  cp1251::fromUtf8(fileName));
+            if (restoredCopy) *restoredCopy = notes.unfinishedCopy;
         }
         if (!ini.existed()) {
             Messages().errorBox("Не обнаружен файл с тегами!"_cp, "Ошибка!"_cp);
@@ -229,6 +242,7 @@ void SaveTagFile(const TVrtNet& project, const std::string& fileName) {
 
     if (!ini.save())
         throw EIniFileException("Unable to write to " + fileName +
+                                (ini.notes().busy ? "; it is in use by another program" : "") +
                                 (ini.keptCopy().empty() ? "" : "; its old contents are in " + ini.keptCopy()));
 }
 

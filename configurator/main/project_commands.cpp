@@ -67,9 +67,11 @@ void MainController::FileOpen1OpenDialogCanClose(const std::string& fileName) {
     ClearProject();
     project_->DeviceList().Clear();
     std::vector<SkippedTag> skipped;
-    LoadTagFile(*project_, fileName, &skipped);
+    std::string restored;
+    LoadTagFile(*project_, fileName, &skipped, &restored);
     ProjectFileName = fileName;
     appendLog("Открыт файл "_cp + LogName(fileName));
+    if (!restored.empty()) appendLog("Незаконченное сохранение отменено, восстановлено из "_cp + LogName(restored));
     // A tag value that cannot be read is left out; say which, since saving
     // the project writes its variables section without it.
     for (const SkippedTag& s : skipped)

@@ -702,9 +702,9 @@ void TFrmDlgSet::SBtnPLoadClick() {
 void TFrmDlgSet::SBtnPSaveClick() {
     ReadAllEdits();
     // A file that cannot be written must not look saved.
-    if (std::string failed; !SaveLinkSettings(&failed)) {
-        const std::string question = "\nНе удалось записать файл конфигурации:\n"_cp + platform::nameText(failed);
-        ShowLinkMessage(kMsgOk, kIconWarning, -1, kTextNone, "[СОХРАНИТЬ]"_cp, question.c_str());
+    if (std::string failed, kept; !SaveLinkSettings(&failed, &kept)) {
+        const std::string text = SaveFailureText(failed, kept);
+        ShowLinkMessage(kMsgOk, kIconWarning, -1, kTextNone, "[СОХРАНИТЬ]"_cp, text.c_str());
     }
 }
 

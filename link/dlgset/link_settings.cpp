@@ -7,10 +7,13 @@
 
 #include "dlgset/module_names.h"
 #include "paramtext/param_text.h"
+#include "platform/cp1251.h"
 #include "platform/module.h"
 #include "platform/profile.h"
 
 namespace vrt::link {
+
+using namespace vrt::literals;
 
 CommonOptions CommonOptionsEdited;
 CommonOptions CommonOptionsApplied;
@@ -286,16 +289,21 @@ bool WriteIsGlobal() {
 
 void LoadLinkSettings() { loadSettingsFrom(platform::ProfileFile(ConfigFileInUse())); }
 
-bool SaveLinkSettings(std::string* failedFile) {
+bool SaveLinkSettings(std::string* failedFile, std::string* keptCopy) {
     if (failedFile) failedFile->clear();
+    if (keptCopy) keptCopy->clear();
     const ConfigFileNames& names = fileNames();
     const std::string& inUse = ConfigFileInUse();
     platform::ProfileFile local(names.local);
     local.write(kConfigSection, "IS_GLOBAL", format("%i", IS_GLOBAL));
+    const auto report = [&](const platform::ProfileFile& failed) {
+        if (failedFile) *failedFile = failed.path();
+        if (keptCopy) *keptCopy = failed.keptCopy();
+    };
     if (inUse == names.local) {
         writeSettings(local);
         const bool saved = local.save();
-        if (!saved && failedFile) *failedFile = names.local;
+        if (!saved) report(local);
         return saved;
     }
     const bool localSaved = local.save();
@@ -303,8 +311,15 @@ bool SaveLinkSettings(std::string* failedFile) {
     writeSettings(target);
     const bool targetSaved = target.save();
     // The settings' own file comes first: when it was written, only the flag was lost.
-    if (failedFile && !(localSaved && targetSaved)) *failedFile = targetSaved ? names.local : inUse;
+    if (!targetSaved) report(target);
+    else if (!localSaved) report(local);
     return localSaved && targetSaved;
+}
+
+std::string SaveFailureText(const std::string& failedFile, const std::string& keptCopy) {
+    std::string text = "\nНе удалось записать файл конфигурации:\n"_cp + platform::nameText(failedFile);
+    if (!keptCopy.empty()) text += "\nЕго прежнее содержимое сохранено в файле:\n"_cp + platform::nameText(keptCopy);
+    return text;
 }
 
 }  // namespace vrt::link

@@ -64,7 +64,12 @@ bool WriteIsGlobal();
 void LoadLinkSettings();
 // Writes IS_GLOBAL into the local file and every setting into the file in use.
 // False when a file cannot be written; `failedFile` (when given) then names it,
-// the file in use when both failed. The settings in memory never change.
-bool SaveLinkSettings(std::string* failedFile = nullptr);
+// the file in use when both failed, and `keptCopy` the copy that holds its old
+// contents when the failed write could not even put them back. The settings
+// in memory never change.
+bool SaveLinkSettings(std::string* failedFile = nullptr, std::string* keptCopy = nullptr);
+// The save-failure message for the library's message box (Windows-1251):
+// the file, and the copy of its old contents when one was kept.
+std::string SaveFailureText(const std::string& failedFile, const std::string& keptCopy);
 
 }  // namespace vrt::link

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -110,6 +111,34 @@ TEST_F(LogFileTest, FifoDoesNotBlock) {
     LogFile f;
     // Without a reader the open is refused at once instead of waiting for one.
     EXPECT_FALSE(f.open(fifo.string()));
+}
+
+// A link at the log's name is followed only when it is the user's or the
+// folder owner's: in a folder others may write, a link they planted is not.
+TEST_F(LogFileTest, OnlyTrustedLinksAreFollowed) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to make links of other users";
+    constexpr uid_t kUser = 65534, kOther = 1111;
+    ASSERT_EQ(::chown(dir.c_str(), kUser, kUser), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 0777), 0);
+    const fs::path victim = dir / "victim", own = dir / "own", ownLink = dir / "b.log";
+    std::ofstream(victim) << "v";
+    std::ofstream(own) << "o";
+    ASSERT_EQ(::chmod(victim.c_str(), 0666) | ::chmod(own.c_str(), 0666), 0);
+    fs::create_symlink("victim", path);
+    fs::create_symlink("own", ownLink);
+    ASSERT_EQ(::lchown(path.c_str(), kOther, kOther) | ::lchown(ownLink.c_str(), kUser, kUser), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::setgid(kUser) != 0 || ::setuid(kUser) != 0) ::_exit(2);
+        LogFile planted, mine;
+        ::_exit(!planted.open(path.string()) && mine.open(ownLink.string()) && mine.write("+", 1) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    std::ifstream v(victim), o(own);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(v), {}), "v");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(o), {}), "o+");
 }
 
 }  // namespace

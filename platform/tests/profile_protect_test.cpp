@@ -1,6 +1,8 @@
 // What a save may replace: files its user may not write stay byte for byte,
 // and links stay links while the files they name are written.
+#include <fcntl.h>
 #include <grp.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -12,11 +14,15 @@
 #include <vector>
 
 #include "platform/profile.h"
+#include "platform/tests/save_children.h"
 #include "platform/tests/temp_dir.h"
 
 using vrt::platform::ProfileFile;
 using vrt::platform::ReadProfileString;
 using vrt::platform::WriteProfileString;
+using vrt::test::AsOrdinaryUser;
+using vrt::test::filesIn;
+using vrt::test::InChild;
 using vrt::test::readFile;
 using vrt::test::TempDir;
 using vrt::test::writeFile;
@@ -26,34 +32,6 @@ namespace fs = std::filesystem;
 namespace {
 
 const std::string kOld = "[S]\r\nk=1\r\n; kept\r\n";
-
-size_t filesIn(const std::string& folder) {
-    return size_t(std::distance(fs::directory_iterator(folder), {}));
-}
-
-// Runs `body` in a child that an alarm ends after a few seconds, so a call
-// that waits for ever fails the test instead of hanging it. True when `body`
-// returned true.
-template <class F>
-bool InChild(F body, uid_t uid = 0, gid_t gid = 0, std::vector<gid_t> groups = {}) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::alarm(10);
-        const bool dropped =
-            uid == 0 || (::setgroups(groups.size(), groups.data()) == 0 && ::setgid(gid) == 0 && ::setuid(uid) == 0);
-        ::_exit(dropped && body() ? 0 : 1);
-    }
-    int status = 0;
-    return pid > 0 && ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-// Runs `body` as an ordinary user: in a child that drops root, when the
-// tests run as root, else here. True when `body` returned true.
-template <class F>
-bool AsOrdinaryUser(F body) {
-    if (::geteuid() != 0) return body();
-    return InChild(body, 65534, 65534);
-}
 
 }  // namespace
 
@@ -261,28 +239,115 @@ TEST(ProfileProtect, AWriteCutShortLeavesTheOldContentsWhole) {
 }
 
 // Temporary files of a save that was killed go with the next save of the same
-// file; those of running saves and of other files stay. A name that fits the
-// folder can always be saved, however long.
+// file; those of running saves (told by their lock, whatever their process
+// id says), of other files, of other users and look-alikes stay. A name that
+// fits the folder can always be saved, however long.
 TEST(ProfileProtect, StaleTemporariesGoAndLongNamesSave) {
     TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
     const pid_t dead = ::fork();
     if (dead == 0) ::_exit(0);
     ASSERT_EQ(::waitpid(dead, nullptr, 0), dead);
     const std::string deadTag = ".tmp" + std::to_string(dead) + "_3";
-    const std::string liveTag = ".tmp" + std::to_string(::getppid()) + "_3";
 
     const std::string longName(250, 'n');
     const std::string cutStale = longName.substr(0, 255 - deadTag.size()) + deadTag;
+    const std::string running = "p.ini.tmp" + std::to_string(dead) + "_4";  // a save in another PID namespace
+    const std::string othersTemp = "p.ini.tmp" + std::to_string(dead) + "_5";
     const std::vector<std::string> stale{"p.ini" + deadTag, cutStale};
-    const std::vector<std::string> kept{"p.ini" + liveTag, "q.ini" + deadTag, "p.ini.tmpx_1"};
+    std::vector<std::string> kept{running, "q.ini" + deadTag, "p.ini.tmpx_1", "p.ini.tmp20240101_1"};
     for (const auto& name : stale) writeFile(dir.file(name), "x");
     for (const auto& name : kept) writeFile(dir.file(name), "x");
+    if (::geteuid() == 0) {
+        writeFile(dir.file(othersTemp), "x");
+        ASSERT_EQ(::chown(dir.file(othersTemp).c_str(), 1111, 1111), 0);
+        kept.push_back(othersTemp);
+    }
+    const int runningFd = ::open(dir.file(running).c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(runningFd, LOCK_EX), 0);
 
     ASSERT_TRUE(WriteProfileString(dir.file("p.ini"), "S", "k", "1"));
     ASSERT_TRUE(WriteProfileString(dir.file(longName), "S", "k", "1"));
     ASSERT_TRUE(WriteProfileString(dir.file(longName), "S", "k", "2"));
+    ::close(runningFd);
     EXPECT_EQ(ReadProfileString(dir.file(longName), "S", "k", ""), "2");
     for (const auto& name : stale) EXPECT_FALSE(fs::exists(dir.file(name))) << name;
     for (const auto& name : kept) EXPECT_TRUE(fs::exists(dir.file(name))) << name;
     EXPECT_EQ(filesIn(dir.path()), kept.size() + 2);
+}
+
+namespace {
+
+std::string commandOutput(const std::string& command) {
+    std::string out;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[512];
+        while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
+        ::pclose(p);
+    }
+    return out;
+}
+
+}  // namespace
+
+// An owner's save keeps the ACL that shares the file and its user attributes.
+TEST(ProfileProtect, AnOwnersSaveKeepsAclAndAttributes) {
+    if (std::system("command -v setfacl && command -v getfattr && command -v setfattr >/dev/null") != 0)
+        GTEST_SKIP() << "needs the acl and attr tools";
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0777), 0);
+    const std::string path = dir.file("p.tag");
+    writeFile(path, kOld);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    }
+    ASSERT_EQ(std::system(("setfacl -m u:1111:rw,g::r,m::rw " + path + " && setfattr -n user.origin -v plant " + path)
+                              .c_str()),
+              0);
+    const std::string show = "cd " + dir.path() + " && getfacl -n p.tag && getfattr -d -m - p.tag";
+    const std::string before = commandOutput(show);
+    ASSERT_NE(before.find("user:1111:rw-"), std::string::npos);
+
+    EXPECT_TRUE(AsOrdinaryUser([&] { return WriteProfileString(path, "S", "k", "2"); }));
+    EXPECT_EQ(commandOutput(show), before);
+    EXPECT_EQ(ReadProfileString(path, "S", "k", ""), "2");
+    EXPECT_EQ(filesIn(dir.path()), 1u);
+}
+
+namespace {
+
+std::vector<std::string>* modesSeen = nullptr;
+std::string modesFolder;
+
+void recordModes(const char* step) {
+    for (const auto& e : fs::directory_iterator(modesFolder)) {
+        struct stat st {};
+        if (::lstat(e.path().c_str(), &st) == 0 && (st.st_mode & 0077) != 0)
+            modesSeen->push_back(std::string(step) + ": " + e.path().filename().string() + " " +
+                                 std::to_string(st.st_mode & 07777));
+    }
+}
+
+}  // namespace
+
+// Under umask 000 no file a save makes, temporary or copy, lets anyone but
+// its maker in while the file itself is private.
+TEST(ProfileProtect, FilesASaveMakesArePrivateUnderAnOpenUmask) {
+    TempDir dir;
+    const std::string path = dir.file("p.ini");
+    writeFile(path, kOld);
+    ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+    ASSERT_EQ(::link(path.c_str(), dir.file("q.ini").c_str()), 0);
+    std::vector<std::string> seen;
+    modesSeen = &seen;
+    modesFolder = dir.path();
+    const mode_t oldMask = ::umask(0);
+    vrt::platform::SetSaveStepHook(recordModes);
+    EXPECT_TRUE(WriteProfileString(path, "S", "k", "in place"));  // two links: written in place after a copy
+    ASSERT_EQ(::unlink(dir.file("q.ini").c_str()), 0);
+    EXPECT_TRUE(WriteProfileString(path, "S", "k", "renamed"));  // one link: a temporary renamed over it
+    vrt::platform::SetSaveStepHook(nullptr);
+    ::umask(oldMask);
+    EXPECT_EQ(seen, std::vector<std::string>{});
+    EXPECT_EQ(ReadProfileString(path, "S", "k", ""), "renamed");
 }

@@ -1,14 +1,21 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
 #include "hardwarerw/tag_file.h"
 #include "hardwarerw/tests/cfg_test_support.h"
 #include "platform/cp1251.h"
+#include "platform/file_io.h"
+#include "platform/file_lock.h"
 
 namespace vrt::cfg {
 namespace {
@@ -577,6 +584,64 @@ TEST_F(TagFile, AFifoIsNeverWaitedOn) {
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_TRUE(std::filesystem::is_fifo(file));
+}
+
+void killMidWrite(const char* step) {
+    if (std::strcmp(step, "file half written") == 0) ::raise(SIGKILL);
+}
+
+// A save killed in the middle of its in-place write: the next load puts the
+// old project back, reads it whole and tells the user.
+TEST_F(TagFile, AnUnfinishedSaveIsUndoneAndTold) {
+    TVrtNet before;
+    before.ProjectName = "old";
+    AddDevice(before, "A");
+    SaveTagFile(before, file);
+    const std::string old = readFile(file);
+    ASSERT_EQ(::link(file.c_str(), dir.file("shared.tag").c_str()), 0);  // written in place
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        TVrtNet after;
+        after.ProjectName = "a new name, longer than the old";
+        vrt::platform::SetSaveStepHook(killMidWrite);
+        SaveTagFile(after, file);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    TVrtNet project;
+    std::string restored;
+    EXPECT_EQ(LoadTagFile(project, file, nullptr, &restored), 0);
+    EXPECT_EQ(project.ProjectName, "old");
+    EXPECT_EQ(project.DeviceList().Count(), 1);
+    EXPECT_EQ(readFile(file), old);
+    EXPECT_FALSE(restored.empty());
+    EXPECT_FALSE(std::filesystem::exists(restored));
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].kind, "message");
+    EXPECT_NE(sink.entries[0].text.find(file), std::string::npos);
+}
+
+// A file another program keeps locked: Open and Save say so after the wait.
+TEST_F(TagFile, ABusyFileIsToldOnOpenAndSave) {
+    TVrtNet project;
+    SaveTagFile(project, file);
+    const int holder = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    vrt::platform::SetFileLockWait(std::chrono::milliseconds(100));
+    EXPECT_EQ(LoadTagFile(project, file), -1);
+    ASSERT_EQ(sink.entries.size(), 1u);
+    EXPECT_EQ(sink.entries[0].text, "Файл с тегами занят другой программой!\n"_cp + file);
+    try {
+        SaveTagFile(project, file);
+        ADD_FAILURE() << "no error";
+    } catch (const EIniFileException& e) {
+        EXPECT_EQ(std::string(e.what()), "Unable to write to " + file + "; it is in use by another program");
+    }
+    vrt::platform::SetFileLockWait(std::chrono::milliseconds(0));
+    ::close(holder);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -7,6 +10,8 @@
 
 #include "dlgset/link_settings.h"
 #include "platform/cp1251.h"
+#include "platform/file_io.h"
+#include "platform/module.h"
 #include "platform/profile.h"
 #include "platform/tests/temp_dir.h"
 #include "vrtcltrn/port_table.h"
@@ -457,4 +462,34 @@ TEST_F(ConfigFile, LoadChangesOnlyTheWorkingCopy) {
     EXPECT_EQ(+table[0].baud, 19200u);
     EXPECT_EQ(CommonOptionsApplied.tmState, 250);
     EXPECT_EQ(statPeriod, 250u);
+}
+
+// A save that fails midway and cannot even put the old contents back names
+// the copy that holds them, in the dialog's message too; the next load puts
+// them back.
+TEST_F(ConfigFile, AFailedSaveNamesTheKeptCopy) {
+    localFile("IS_GLOBAL=0\r\nCOM1=baud:1200\r\n");
+    const std::string old = readFile(names.local);
+    ASSERT_EQ(::link(names.local.c_str(), dir.file("other.INI").c_str()), 0);  // written in place
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        // The file size limit falls while the new contents are written.
+        vrt::platform::SetSaveStepHook([](const char* step) {
+            rlimit limit{};
+            ::getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = 1;
+            if (std::strcmp(step, "file half written") == 0) ::setrlimit(RLIMIT_FSIZE, &limit);
+        });
+        std::string failed, kept;
+        const bool named = !SaveLinkSettings(&failed, &kept) && failed == names.local && !kept.empty() &&
+                           readFile(kept).ends_with(old) &&
+                           SaveFailureText(failed, kept).find(vrt::platform::nameText(kept)) != std::string::npos;
+        ::_exit(named ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(ProfileFile(names.local).read("vrtCLink", "COM1", ""), "baud:1200");
+    EXPECT_EQ(readFile(names.local), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);
 }
