@@ -312,15 +312,20 @@ void TFrmDlgSet::done(int result) {
 TFrmDlgSet::HandlerScope::HandlerScope(TFrmDlgSet* form) : form_(form) { ++form->handlerDepth_; }
 
 TFrmDlgSet::HandlerScope::~HandlerScope() {
-    if (!form_) return;
-    // Posted, not done here: the control whose event ran the handler is still
-    // on the stack below it. Qt runs the deletion once that event has returned.
-    if (--form_->handlerDepth_ == 0 && form_->dropPending_) form_->deleteLater();
+    if (form_ && --form_->handlerDepth_ == 0 && form_->dropPending_) form_->PostDeletion();
 }
 
 void TFrmDlgSet::DropAfterHandlers() {
     dropPending_ = true;
-    if (handlerDepth_ == 0) deleteLater();
+    if (handlerDepth_ == 0) PostDeletion();
+}
+
+void TFrmDlgSet::PostDeletion() {
+    // Posted, not done here: the control whose event ran the handler is still
+    // on the stack below it. Any message processing after that event runs it,
+    // a GLib host's main loop included (deleteLater would wait for a Qt event
+    // loop such a host never runs).
+    QMetaObject::invokeMethod(this, [this] { delete this; }, Qt::QueuedConnection);
 }
 
 // ---- frame -----------------------------------------------------------------

@@ -113,6 +113,7 @@ protected:
 
 private:
     void BindControls();
+    void PostDeletion();
     void ReadModemCmdCellAt(int row, int column);
     void ListChanged(QComboBox* box, int32_t index, int32_t maxIndex, void (*store)(PortRecord&, int32_t));
     void AutoSize();
