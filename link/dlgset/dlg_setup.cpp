@@ -129,7 +129,7 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     dlg->TmStateVi->setInterval(int(statPeriod));
 
     u.ChkBStateGRegErr->setToolTip(QFile::decodeName(QByteArray::fromStdString(BuildModuleNames().errLogFile)));
-    u.CBRptRqErr->setToolTip(ToQ("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "_cp));
+    u.CBRptRqErr->setToolTip(HintToQ("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "_cp));
 
     st.statBusy = 0;
     st.timerBusy = 0;

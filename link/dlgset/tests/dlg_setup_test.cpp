@@ -210,7 +210,7 @@ TEST_F(DlgSetup, CaptionHintsAndTimerOfTheCall) {
         EXPECT_EQ(500, d.TmStateVi->interval());
         EXPECT_TRUE(d.TmStateVi->isActive());
         EXPECT_TRUE(Ctl<QWidget>(&d, "ChkBStateGRegErr")->toolTip().endsWith(QStringLiteral(".err")));
-        EXPECT_EQ(std::string("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "),
+        EXPECT_EQ(std::string("Число повторения запросов\nпри серьезных ошибках:\n  Ошибка ввода и т.д. "),
                   Ctl<QWidget>(&d, "CBRptRqErr")->toolTip().toStdString());
         EXPECT_EQ(std::string("Телефонный номер (MAX=47 символов)."),
                   Ctl<QWidget>(&d, "EdMdmPhone")->toolTip().toStdString());
