@@ -51,6 +51,7 @@ static int inHandler = 0;
 static int calledInHandler = 0;
 static int boxClosed = 0;
 static int32_t secondResult = -2;
+static int keptInHandler = 0;
 
 /* The host's timer: it calls the dialog again, then closes the box the
  * handler waits in. */
@@ -58,6 +59,7 @@ static gboolean callAgain(gpointer unused) {
     (void)unused;
     calledInHandler = inHandler;
     secondResult = dlgSetup(3, 1);
+    keptInHandler = exists(firstWindow);
     if (current->showsBox) boxClosed = closeModal();
     return G_SOURCE_REMOVE;
 }
@@ -105,6 +107,7 @@ static int runCase(const char* libPath, const char* probePath, const char* name)
         fprintf(stderr, "%s: the host's call did not come while the handler ran\n", name);
         return 3;
     }
+    CHECK_MSG(keptInHandler, "the call destroyed the window while its handler ran");
     CHECK_MSG(secondResult == 1, "the second call returned %d", (int)secondResult);
     if (current->showsBox) CHECK_MSG(boxClosed, "no box in front while the handler ran");
     CHECK_MSG(*window != NULL && *window != firstWindow, "the second call shows no window of its own");
