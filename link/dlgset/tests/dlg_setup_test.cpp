@@ -377,8 +377,8 @@ TEST_F(DlgSetupTestRun, MasterTestEndsWithItsDialogAgainstASilentController) {
                     dialogState.stopRequest = 1;
                 }
             });
-            returnedAt = Clock::now();
         });
+        returnedAt = Clock::now();  // the call has returned
         ASSERT_NE(Clock::time_point{}, goneAt);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(returnedAt - goneAt).count();
