@@ -355,10 +355,10 @@ TEST_F(DlgSetupTestRun, MasterTestEndsWithItsDialogAgainstASilentController) {
     struct Case {
         const char* name;
         bool userCloses;
-        bool hostCallsAgain;
+        int32_t secondMode;  // the host's call from a timer: its mode, or -1 for none
     };
-    for (const Case c : {Case{"closed", true, false}, Case{"replaced", false, true},
-                         Case{"closed-then-replaced", true, true}}) {
+    for (const Case c : {Case{"closed", true, -1}, Case{"replaced", false, 3}, Case{"closed-then-replaced", true, 3},
+                         Case{"replaced-by-a-modal-call", false, 0}}) {
         SCOPED_TRACE(c.name);
         PortTable[0].max = 2000;  // an unanswered attempt takes seconds
         SilentLine line(com1.masterFd());
@@ -371,7 +371,7 @@ TEST_F(DlgSetupTestRun, MasterTestEndsWithItsDialogAgainstASilentController) {
                 if (goneAt == Clock::time_point{} && line.count() >= 1) {
                     goneAt = Clock::now();
                     if (c.userCloses) d.close();
-                    if (c.hostCallsAgain) secondResult = _vrtCL_fDlgSetup(3, 1);
+                    if (c.secondMode >= 0) secondResult = th::RunDialog(c.secondMode, 1, [](TFrmDlgSet&) {});
                 } else if (goneAt != Clock::time_point{} && Clock::now() - goneAt > std::chrono::seconds(20)) {
                     forced = true;  // still running: stop it so the case ends
                     dialogState.stopRequest = 1;
@@ -390,8 +390,8 @@ TEST_F(DlgSetupTestRun, MasterTestEndsWithItsDialogAgainstASilentController) {
         EXPECT_EQ(0u, after);
         EXPECT_EQ(0, dialogState.testRunning);
         EXPECT_EQ(0, _vrtCL_fIsOpen(0));
-        if (c.hostCallsAgain) {
-            EXPECT_EQ(1, secondResult);
+        if (c.secondMode >= 0) EXPECT_EQ(1, secondResult);
+        if (c.secondMode == 3) {
             ASSERT_NE(nullptr, CurrentDialog());
             EXPECT_TRUE(CurrentDialog()->isVisible());
         }
