@@ -5,9 +5,12 @@
 #include <QThread>
 #include <QTimer>
 
+#include <vector>
+
 #include "link/dlgset/dialog_qt_text.h"
 #include "link/dlgset/dialog_state.h"
 #include "link/dlgset/frm_dlg_set.h"
+#include "link/dlgset/link_test.h"
 #include "link/dlgset/link_settings.h"
 #include "link/dlgset/module_names.h"
 #include "link/gui/qt_bootstrap.h"
@@ -24,9 +27,14 @@ namespace {
 
 using namespace vrt::literals;
 
+// Windows left to be destroyed after their handlers, for the unload below.
+std::vector<QPointer<TFrmDlgSet>> droppedInHandler;
+
 // Closes and destroys the dialog of an earlier call. A dialog whose modal
 // loop is still running further up the stack (the host called again from
-// inside it) is only closed: that call destroys it when its loop returns.
+// inside it) is only closed: that call destroys it when its loop returns. A
+// window one of whose handlers runs (the host called from inside its About
+// box or its exit) is closed and destroyed once that handler has returned.
 void DropDialog() {
     auto* old = CurrentDialog();
     if (!old) return;
@@ -36,7 +44,13 @@ void DropDialog() {
         return;
     }
     old->close();
-    delete old;
+    if (old->InHandler()) {
+        old->DropAfterHandlers();
+        std::erase_if(droppedInHandler, [](const QPointer<TFrmDlgSet>& p) { return p.isNull(); });
+        droppedInHandler.emplace_back(old);
+    } else {
+        delete old;
+    }
 }
 
 // Closes the ports the test page opened itself during a modal dialog.
@@ -64,7 +78,11 @@ __attribute__((destructor)) void DropModelessWindowAtUnload() {
     if (globalsGone) return;
     auto* dlg = CurrentDialog();
     QCoreApplication* app = QCoreApplication::instance();
-    if (!dlg || !app || app->thread() != QThread::currentThread()) return;
+    if (!app || app->thread() != QThread::currentThread()) return;
+    for (const QPointer<TFrmDlgSet>& dropped : droppedInHandler)
+        if (dropped && !dropped->InHandler()) delete dropped.data();
+    droppedInHandler.clear();
+    if (!dlg) return;
     _FrmDlgSet = nullptr;
     delete dlg;
 }
@@ -91,6 +109,9 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     st.selPort = st.rememberedPort;
     livePorts = _vrtCL_fGetListParam();
 
+    // A link test running further up the stack ends before its dialog goes:
+    // this call resets the test state the running loop would look at.
+    AbandonRunningTest();
     DropDialog();
     for (int32_t k = 0; k < VRT_PORT_COUNT; ++k) st.openAtCall[k] = _vrtCL_fIsOpen(k) == 1 ? 1 : 0;
 
@@ -108,7 +129,7 @@ extern "C" VRT_API int32_t _vrtCL_fDlgSetup(int32_t mode, int32_t port) {
     dlg->TmStateVi->setInterval(int(statPeriod));
 
     u.ChkBStateGRegErr->setToolTip(QFile::decodeName(QByteArray::fromStdString(BuildModuleNames().errLogFile)));
-    u.CBRptRqErr->setToolTip(ToQ("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "_cp));
+    u.CBRptRqErr->setToolTip(HintToQ("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "_cp));
 
     st.statBusy = 0;
     st.timerBusy = 0;

@@ -301,14 +301,31 @@ bool TFrmDlgSet::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TFrmDlgSet::done(int result) {
+    const HandlerScope scope(this);
     // A hidden dialog cannot be stopped by hand: a test still running when the
-    // window closes is asked to stop, and a listening slave read is ended.
-    if (dialogState.testRunning) {
-        vrt::link::RequestStop();
-        if (dialogState.testOp == kTestAuto && TestParams.master == 0)
-            _vrtCL_fComSetEvent(dialogState.testPort, 1);
-    }
+    // window closes ends with the request or read in progress. A dialog that a
+    // newer call replaced has had its test ended by that call.
+    if (CurrentDialog() == this) AbandonRunningTest();
     QDialog::done(result);
+}
+
+TFrmDlgSet::HandlerScope::HandlerScope(TFrmDlgSet* form) : form_(form) { ++form->handlerDepth_; }
+
+TFrmDlgSet::HandlerScope::~HandlerScope() {
+    if (form_ && --form_->handlerDepth_ == 0 && form_->dropPending_) form_->PostDeletion();
+}
+
+void TFrmDlgSet::DropAfterHandlers() {
+    dropPending_ = true;
+    if (handlerDepth_ == 0) PostDeletion();
+}
+
+void TFrmDlgSet::PostDeletion() {
+    // Posted, not done here: the control whose event ran the handler is still
+    // on the stack below it. Any message processing after that event runs it,
+    // a GLib host's main loop included (deleteLater would wait for a Qt event
+    // loop such a host never runs).
+    QMetaObject::invokeMethod(this, [this] { delete this; }, Qt::QueuedConnection);
 }
 
 // ---- frame -----------------------------------------------------------------
@@ -638,6 +655,7 @@ void TFrmDlgSet::BtnPSelOkClick() {
 void TFrmDlgSet::BtnPSelCancelClick() { reject(); }
 
 void TFrmDlgSet::SBtnExitClick() {
+    const HandlerScope scope(this);
     vrt::link::RequestStop();
     close();
 }
@@ -645,6 +663,7 @@ void TFrmDlgSet::SBtnExitClick() {
 void TFrmDlgSet::PgCtrlSetChange() { ShowPageHelp(); }
 
 void TFrmDlgSet::SBtnAboutClick() {
+    const HandlerScope scope(this);
     const std::string& libraryPath = BuildModuleNames().libraryPath;
     std::string author = kAboutAuthor;
     if (!libraryPath.empty()) {
@@ -664,6 +683,7 @@ void TFrmDlgSet::SBtnAboutClick() {
 std::string TFrmDlgSet::HelpFilePath() { return ChangeFileExt(ConfigFiles().global, ".HLP"); }
 
 void TFrmDlgSet::SBtnHelpClick() {
+    const HandlerScope scope(this);
     // A missing file is reported as the help viewer would, not by the desktop's launcher.
     const std::string path = HelpFilePath();
     if (CheckHelpFile(path)) QDesktopServices::openUrl(QUrl::fromLocalFile(PathText(path)));

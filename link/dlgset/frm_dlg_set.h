@@ -4,6 +4,7 @@
 // and forwards the controls' events to the handlers below. The statistics and
 // link test pages are attached by their own binders.
 #include <QDialog>
+#include <QPointer>
 
 #include <cstdint>
 #include <map>
@@ -37,6 +38,23 @@ public:
 
     // Set by the dialog entry while this dialog's modal loop runs.
     bool inModalLoop = false;
+
+    // Handlers that show a box or process messages run inside a HandlerScope:
+    // the host may call the dialog entry from there, and a window must not be
+    // destroyed under a handler of its own.
+    class HandlerScope {
+    public:
+        explicit HandlerScope(TFrmDlgSet* form);
+        ~HandlerScope();
+        HandlerScope(const HandlerScope&) = delete;
+        HandlerScope& operator=(const HandlerScope&) = delete;
+
+    private:
+        QPointer<TFrmDlgSet> form_;
+    };
+    bool InHandler() const { return handlerDepth_ > 0; }
+    // Destroys the (closed) dialog once no handler of it runs any more.
+    void DropAfterHandlers();
 
     // Frame operations.
     void ArrangeForMode();
@@ -95,6 +113,7 @@ protected:
 
 private:
     void BindControls();
+    void PostDeletion();
     void ReadModemCmdCellAt(int row, int column);
     void ListChanged(QComboBox* box, int32_t index, int32_t maxIndex, void (*store)(PortRecord&, int32_t));
     void AutoSize();
@@ -112,6 +131,8 @@ private:
     bool filling_ = false;      // controls are being filled from the data
     bool timerEnabled_ = false; // the mode wants the refresh timer
     bool destroying_ = false;
+    int handlerDepth_ = 0;       // handlers of this dialog on the stack
+    bool dropPending_ = false;   // replaced while a handler ran
 };
 
 // The current dialog (_FrmDlgSet), or null.

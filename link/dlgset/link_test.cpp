@@ -38,6 +38,10 @@ constexpr uint8_t kStatusBadCommand = 0x40;
 constexpr uint8_t kStatusBadAddress = 0x50;
 constexpr uint8_t kStatusBadSize = 0x80;
 
+// Runs are numbered as they start; every run up to runsAbandoned stops.
+uint32_t runsStarted = 0;
+uint32_t runsAbandoned = 0;
+
 std::string FormatUnsigned(const char* fmt, uint32_t value) {
     char buf[32];
     std::snprintf(buf, sizeof buf, fmt, static_cast<unsigned long>(value));
@@ -191,6 +195,7 @@ void LinkTest::RunTest(int32_t op) {
     }
 
     if (run) {
+        run_ = ++runsStarted;
         st.testRunning = 1;
         st.testOp = op;
         st.stopRequest = 0;
@@ -206,7 +211,9 @@ void LinkTest::RunTest(int32_t op) {
                 _vrtCL_fClear(port);
                 AutoLoop(port);
                 ui_.ShowStatistics();
-                _vrtCL_fClear(port);
+                // An abandoned run's port was closed, and its number may be
+                // another opening's by now.
+                if (run_ > runsAbandoned) _vrtCL_fClear(port);
                 break;
             case kTestSend:
                 _vrtCL_fClear(port);
@@ -233,13 +240,14 @@ void LinkTest::RunTest(int32_t op) {
 void LinkTest::AutoLoop(int32_t port) {
     DialogState& st = dialogState;
     uint32_t n = 0;
-    while (st.stopRequest == 0) {
+    while (!StopAsked()) {
         ui_.ProcessMessages();
         // A stop asked for while messages were processed: the next read would
         // clear the abort flag the test button has just set, and a listening
         // slave would then wait for a frame that may never come. A master's
-        // request is bounded by its time-outs and goes out as usual.
-        if (st.stopRequest != 0 && !TestParams.master) break;
+        // request is bounded by its time-outs and goes out as usual, unless
+        // the dialog has gone meanwhile.
+        if (StopAsked() && (!TestParams.master || run_ <= runsAbandoned)) break;
         if (TestParams.master) {
             uint16_t length = 0;
             const int32_t r = _vrtCL_fRequest(port, frame_, kTestFrameSize, answer_, kTestAnswerSize, &length);
@@ -273,10 +281,12 @@ void LinkTest::AutoLoop(int32_t port) {
     }
 }
 
+bool LinkTest::StopAsked() const { return dialogState.stopRequest != 0 || run_ <= runsAbandoned; }
+
 bool LinkTest::WaitProcessing(uint32_t ms) {
     return platform::waitInSlices(ms, kWaitSliceMs, [this] {
         ui_.ProcessMessages();
-        return dialogState.stopRequest == 0;
+        return !StopAsked();
     });
 }
 
@@ -357,6 +367,22 @@ void LinkTest::OpenCloseTestPort(bool open) {
     }
     ui_.ShowPortState();
     ui_.ShowTestButton();
+}
+
+void AbandonRunningTest() {
+    DialogState& st = dialogState;
+    if (!st.testRunning) return;
+    runsAbandoned = runsStarted;
+    st.stopRequest = 1;
+    const int32_t port = st.testPort;
+    _vrtCL_fComSetEvent(port, 1);
+    // The request engine gives up at its next wait once the port has closed;
+    // an abort flag alone would be cleared by the read that follows, and the
+    // request would go on repeating.
+    if (port >= 0 && port < VRT_PORT_COUNT && st.testOpened[port]) {
+        st.testOpened[port] = 0;
+        _vrtCL_fClose(port);
+    }
 }
 
 void LinkTest::RequestStop() {

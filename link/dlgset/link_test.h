@@ -100,9 +100,12 @@ public:
 private:
     void AutoLoop(int32_t port);
     void AbortListeningSlave();
+    // The test is asked to stop, or its run was abandoned (AbandonRunningTest).
+    bool StopAsked() const;
     // Waits `ms` processing messages; false (at once) when the test is asked to stop.
     bool WaitProcessing(uint32_t ms);
     LinkTestUi& ui_;
+    uint32_t run_ = 0;  // number of the run in progress
     uint8_t frame_[kTestFrameSize] = {};
     uint8_t answer_[kTestAnswerSize] = {};
 };
@@ -138,6 +141,14 @@ private:
 void RunTest(int32_t op);
 void OpenCloseTestPort(bool open);
 void RequestStop();          // exit button: ask a running test to stop, process messages
+// Ends, for good, the test operation running further up the stack when its
+// dialog goes (closed, or replaced by a new call): the run stops even though
+// the new call resets the dialog's test state, the request or read in
+// progress ends as a host's abort ends it, and the port the test page opened
+// is closed now rather than when the call returns, so no frame goes out after
+// the dialog has gone. Processes no messages of its own; does nothing when no
+// test runs.
+void AbandonRunningTest();
 void ShowTestButton();       // glyph and hint of SBtnTstG, hint of CBSzMsg, panel colour
 void ShowTestPanelColour();  // colour of PnlBG
 void ReadNetAddrEdit();      // EdIDNet -> TestParams.netAddr

@@ -116,7 +116,8 @@ void StatisticsBinder::ShowPortState() {
         if (!button) continue;
         const PortMark mark = ComputePortMark(livePorts[k], k == st.rememberedPort, st.testOpened[k] != 0);
         button->setToolTip(ToQ(mark.hint));
-        SetTextColour(button, mark.colour);
+        // During a link test the port box is disabled and must look it.
+        SetEnabledTextColour(button, mark.colour);
     }
     if (st.selPort < 0 || st.selPort >= VRT_PORT_COUNT) return;
     const PortRecord& r = livePorts[st.selPort];

@@ -72,6 +72,19 @@ void SetTextColour(QWidget* w, DlgColour colour) {
     w->setPalette(pal);
 }
 
+void SetEnabledTextColour(QWidget* w, DlgColour colour) {
+    if (!w || colour == DlgColour::Keep) return;
+    const QColor c = ColourOf(colour);
+    const QPalette inherited = QApplication::palette(w);
+    QPalette pal = w->palette();
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
+        pal.setColor(QPalette::Active, role, c);
+        pal.setColor(QPalette::Inactive, role, c);
+        pal.setColor(QPalette::Disabled, role, inherited.color(QPalette::Disabled, role));
+    }
+    w->setPalette(pal);
+}
+
 void SetBackgroundColour(QWidget* w, DlgColour colour) {
     if (!w || colour == DlgColour::Keep) return;
     QPalette pal = w->palette();

@@ -40,6 +40,8 @@ void SetWidgetText(QWidget* widget, const std::string& cp1251);
 std::string WidgetText(const QWidget* widget);
 // Font colour; DlgColour::Keep changes nothing.
 void SetTextColour(QWidget* widget, DlgColour colour);
+// Font colour of a control while it is enabled; disabled, it looks disabled.
+void SetEnabledTextColour(QWidget* widget, DlgColour colour);
 // Background of a panel.
 void SetBackgroundColour(QWidget* widget, DlgColour colour);
 

@@ -38,6 +38,13 @@ target_link_libraries(window_probe PRIVATE Qt6::Widgets)
 vrt_add_c_host(host_glib LIBS PkgConfig::GLIB DEPENDS window_probe)
 add_test(NAME host_glib COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_glib> $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:window_probe>)
 set_tests_properties(host_glib PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 60)
+# The same GLib host calls the dialog again from a timer while the modeless
+# window is inside its own exit, About or help handler.
+vrt_add_c_host(host_reentry LIBS PkgConfig::GLIB DEPENDS window_probe)
+add_test(NAME host_reentry COMMAND ${VRT_WITH_XVFB} $<TARGET_FILE:host_reentry> $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:window_probe>)
+add_test(NAME host_reentry_offscreen COMMAND host_reentry $<TARGET_FILE:vrtCLNK> $<TARGET_FILE:window_probe>)
+set_tests_properties(host_reentry PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 60)
+set_tests_properties(host_reentry_offscreen PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;${host_env}" TIMEOUT 60)
 add_test(NAME host_window_no_display
   COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/host_window_no_display.sh $<TARGET_FILE:host_window> $<TARGET_FILE:vrtCLNK>)
 set_tests_properties(host_window_no_display PROPERTIES ENVIRONMENT "${host_env}" TIMEOUT 120)

@@ -7,7 +7,12 @@
 #include <chrono>
 #include <cstdio>
 #include <functional>
+#include <mutex>
 #include <thread>
+#include <vector>
+
+#include <poll.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -205,7 +210,7 @@ TEST_F(DlgSetup, CaptionHintsAndTimerOfTheCall) {
         EXPECT_EQ(500, d.TmStateVi->interval());
         EXPECT_TRUE(d.TmStateVi->isActive());
         EXPECT_TRUE(Ctl<QWidget>(&d, "ChkBStateGRegErr")->toolTip().endsWith(QStringLiteral(".err")));
-        EXPECT_EQ(std::string("Число повторения запросов\rпри серьезных ошибках:\r  Ошибка ввода и т.д. "),
+        EXPECT_EQ(std::string("Число повторения запросов\nпри серьезных ошибках:\n  Ошибка ввода и т.д. "),
                   Ctl<QWidget>(&d, "CBRptRqErr")->toolTip().toStdString());
         EXPECT_EQ(std::string("Телефонный номер (MAX=47 символов)."),
                   Ctl<QWidget>(&d, "EdMdmPhone")->toolTip().toStdString());
@@ -307,6 +312,92 @@ TEST_F(DlgSetupTestRun, ClosingDuringAMasterTestEndsItAfterTheRequestInProgress)
     EXPECT_LE(sim.requestCount(), requestsAtClose + 1);
     EXPECT_EQ(0, dialogState.testRunning);
     EXPECT_EQ(0, _vrtCL_fIsOpen(0));  // the dialog closed the port its test page opened
+}
+
+// A controller that never answers: when each burst of bytes reached it.
+class SilentLine {
+public:
+    explicit SilentLine(int fd) : reader_([this, fd] {
+        while (!stop_) {
+            pollfd p{fd, POLLIN, 0};
+            if (poll(&p, 1, 20) <= 0) continue;
+            uint8_t buf[4096];
+            if (read(fd, buf, sizeof buf) <= 0) continue;
+            const std::lock_guard<std::mutex> lock(mutex_);
+            arrivals_.push_back(std::chrono::steady_clock::now());
+        }
+    }) {}
+    ~SilentLine() {
+        stop_ = true;
+        reader_.join();
+    }
+    size_t count() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return arrivals_.size();
+    }
+    size_t countAfter(std::chrono::steady_clock::time_point t) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        return size_t(std::count_if(arrivals_.begin(), arrivals_.end(), [t](auto a) { return a > t; }));
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::chrono::steady_clock::time_point> arrivals_;
+    std::atomic<bool> stop_{false};
+    std::thread reader_;
+};
+
+// The dialog of a master test against a silent controller goes while a
+// request waits for its answer: closed by the user, replaced by a host's
+// call, or both. The test ends with that request, no frame goes out after,
+// and every call returns.
+TEST_F(DlgSetupTestRun, MasterTestEndsWithItsDialogAgainstASilentController) {
+    struct Case {
+        const char* name;
+        bool userCloses;
+        int32_t secondMode;  // the host's call from a timer: its mode, or -1 for none
+    };
+    for (const Case c : {Case{"closed", true, -1}, Case{"replaced", false, 3}, Case{"closed-then-replaced", true, 3},
+                         Case{"replaced-by-a-modal-call", false, 0}}) {
+        SCOPED_TRACE(c.name);
+        PortTable[0].max = 2000;  // an unanswered attempt takes seconds
+        SilentLine line(com1.masterFd());
+        TestParams.autoMode = 0;
+        Clock::time_point goneAt{}, returnedAt{};
+        int32_t secondResult = -2;
+        bool forced = false;
+        th::RunDialog(0, 0, [&](TFrmDlgSet& d) {
+            RunAutoTest(d, [&](Clock::duration) {
+                if (goneAt == Clock::time_point{} && line.count() >= 1) {
+                    goneAt = Clock::now();
+                    if (c.userCloses) d.close();
+                    if (c.secondMode >= 0) secondResult = th::RunDialog(c.secondMode, 1, [](TFrmDlgSet&) {});
+                } else if (goneAt != Clock::time_point{} && Clock::now() - goneAt > std::chrono::seconds(20)) {
+                    forced = true;  // still running: stop it so the case ends
+                    dialogState.stopRequest = 1;
+                }
+            });
+        });
+        returnedAt = Clock::now();  // the call has returned
+        ASSERT_NE(Clock::time_point{}, goneAt);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(returnedAt - goneAt).count();
+        const size_t after = line.countAfter(goneAt);
+        std::printf("%s: the call returned %lld ms after the dialog went; %zu frames after\n", c.name,
+                    static_cast<long long>(ms), after);
+        EXPECT_FALSE(forced);
+        EXPECT_LT(ms, 2500);  // well short of the repeats' ~9 s
+        EXPECT_EQ(0u, after);
+        EXPECT_EQ(0, dialogState.testRunning);
+        EXPECT_EQ(0, _vrtCL_fIsOpen(0));
+        if (c.secondMode >= 0) EXPECT_EQ(1, secondResult);
+        if (c.secondMode == 3) {
+            ASSERT_NE(nullptr, CurrentDialog());
+            EXPECT_TRUE(CurrentDialog()->isVisible());
+        }
+        th::DropModeless();
+        _vrtCL_fComCloseAll();
+    }
 }
 
 TEST_F(DlgSetupTestRun, SlaveKeepsTheDialogLiveThroughItsMinimumTime) {

@@ -177,6 +177,9 @@ TEST_F(StatisticsBinderTest, PortStateMarksButtonsAndWritesTheModeLine) {
     EXPECT_EQ(Colour(dialogState.radioButtons[1]), QColor(0, 0, 255));
     EXPECT_EQ(Colour(dialogState.radioButtons[2]), QColor(0, 128, 0));
     EXPECT_EQ(Colour(dialogState.radioButtons[3]), QApplication::palette().color(QPalette::WindowText));
+    for (const QPalette::ColorRole role : {QPalette::WindowText, QPalette::ButtonText})  // disabled during a test
+        EXPECT_EQ(dialogState.radioButtons[1]->palette().color(QPalette::Disabled, role),
+                  QApplication::palette().color(QPalette::Disabled, role));
     EXPECT_EQ(Text("STxtMode"), std::string("  Настройка связи  [+ COM2,  19200]. Локальная конфигурация"_cp));
     EXPECT_FALSE(Label("ImgIsModem")->isHidden());
 
