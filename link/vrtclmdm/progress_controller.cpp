@@ -89,6 +89,11 @@ void ProgressController::showEnded() {
     render();
 }
 
+void ProgressController::showStopping() {
+    model_.breakEnabled = false;
+    render();
+}
+
 void ProgressController::runModal() {
     if (view_) view_->runModal();
 }

@@ -57,6 +57,7 @@ public:
     void refresh();                    // texts, colours and countdown
     void showOutcome(bool connected);  // exit caption and colours of the outcome
     void showEnded();                  // break disabled, exit shown
+    void showStopping();               // aborted, the stop lines run: break disabled
     void runModal();
     void close();                      // closes the window if it is open
 
