@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -46,8 +47,12 @@ const AnswerWord kAnswerTable[] = {
     {"NO ANSWER", "НЕТ ОТВЕТА"_cp},
 };
 
-bool g_initialised = false;
+std::once_flag g_initialised;
 std::string g_title;
+// Dialogues of function 1 running on this thread. One that a handler starts
+// inside another would hold the outer one until it ended, and its modal
+// window would stand in the way of the outer one's: it is refused instead.
+thread_local int t_linkDialogues = 0;
 ModemState g_states[VRT_PORT_COUNT];
 TablePort g_ports[VRT_PORT_COUNT] = {TablePort(0), TablePort(1), TablePort(2), TablePort(3)};
 ProgressViewFactory g_factory = &CreateQtProgressView;
@@ -296,9 +301,9 @@ void runEndFunction(ModemState& st) {
 
 }  // namespace
 
-void MdmModuleInit() {
-    if (g_initialised) return;
-    g_initialised = true;
+namespace {
+
+void initialiseModule() {
     std::string host = platform::hostPath();
     const size_t slash = host.find_last_of('/');
     if (slash != std::string::npos) host.erase(0, slash + 1);
@@ -311,6 +316,10 @@ void MdmModuleInit() {
         st.port = &g_ports[i];
     }
 }
+
+}  // namespace
+
+void MdmModuleInit() { std::call_once(g_initialised, initialiseModule); }
 
 const char* MdmModuleTitle() {
     MdmModuleInit();
@@ -705,13 +714,15 @@ extern "C" VRT_API int32_t _vrtCL_fMDMWork(PortRecord* record, int32_t functionN
     ModemState& st = MdmStateOf(index);
     // A handler of the running dialogue's window calling in again must not
     // free the window it runs in.
-    if (st.running) return kErrBusy;
+    if (st.running || (functionNo == 1 && t_linkDialogues > 0)) return kErrBusy;
     if (!st.active)
         st.record = record;
     else if (st.record != record)
         return kErrDataDescription;
     st.running = true;
+    if (functionNo == 1) ++t_linkDialogues;
     const int32_t result = MdmWork(st, functionNo);
+    if (functionNo == 1) --t_linkDialogues;
     st.running = false;
     return result;
 }

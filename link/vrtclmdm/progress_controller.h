@@ -77,6 +77,11 @@ private:
     ModemState& state_;
     ProgressModel model_;
     std::unique_ptr<ProgressView> view_;
+    // Each handler pumps messages and must not run inside itself. The flags
+    // are the window's own: a window of another port is never held by them.
+    bool inActivate_ = false;
+    bool inExit_ = false;
+    bool inBreak_ = false;
 };
 
 }  // namespace vrt::link
