@@ -105,6 +105,15 @@ uint32_t withinStopTime(const ModemState& st, uint32_t ms) {
 
 bool stopTimeOver(const ModemState& st) { return st.stopping && withinStopTime(st, 1) == 0; }
 
+// A wait that the time for the stop lines does not cut: a command must
+// have left the line before the next one purges the queues.
+void waitPumpingWhole(ModemState& st, uint32_t ms) {
+    platform::waitInSlices(ms, kWaitSliceMs, [&st] {
+        pump();
+        return !ended(st);
+    });
+}
+
 // The status line follows the steps, except while the stop lines after an
 // abort run: the window then shows how the function ended.
 template <class... Args>
@@ -299,10 +308,6 @@ void runEndFunction(ModemState& st) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 void initialiseModule() {
     std::string host = platform::hostPath();
     const size_t slash = host.find_last_of('/');
@@ -448,8 +453,9 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
             header = newHeader;
             setStatus(st, " %s [Пауза %lu мс]"_cp, header, static_cast<unsigned long>(kHeaderPauseMs));
             MdmFormRefresh(st);
-            // The pause keeps its length after an abort, but the window and
-            // the host's handlers stay live through it.
+            // The pause keeps its length after an abort (within the time for
+            // the stop lines); the window and the host's handlers stay live
+            // through it.
             pumpFor(withinStopTime(st, kHeaderPauseMs));
             MdmHostAbort(st);
         }
@@ -548,19 +554,6 @@ int32_t MdmTransact(ModemState& st, const char* command, int32_t length, uint32_
     pump();
     return got;
 }
-
-namespace {
-
-// A wait that the time for the stop lines does not cut: a command must
-// have left the line before the next one purges the queues.
-void waitPumpingWhole(ModemState& st, uint32_t ms) {
-    platform::waitInSlices(ms, kWaitSliceMs, [&st] {
-        pump();
-        return !ended(st);
-    });
-}
-
-}  // namespace
 
 int32_t MdmSend(ModemState& st, const char* bytes, int32_t length) {
     st.port->purge();
