@@ -5,9 +5,12 @@
 // from another thread, during the init commands, the connect wait, or the
 // read after a command the modem leaves unanswered (ATL3; that read waits up
 // to the port's read time-out of 3.2 s), at several moments after the modem
-// got it. Prints per case the time from the moment the abort was due to the
-// open's return (-51 expected): for a handler that counts the wait for the
-// next message pump as well.
+// got it. Further cases take a modem that goes quiet after ATL3 (the stop
+// lines that follow the abort get no answer at all) and longer answer times
+// (tmAnswer); the simulator, as a real modem, never answers a bare "+++".
+// Prints per case the time from the moment the abort was due to the open's
+// return (-51 expected): for a handler that counts the wait for the next
+// message pump as well.
 //
 //   bench_modem_abort [runs per case, default 3]
 #include <algorithm>
@@ -47,9 +50,12 @@ struct Run {
     double ms = -1;  // abort to return
 };
 
+// How the modem meets the command kUnanswered.
+enum class Modem { Answers, LeavesItUnanswered, GoesQuiet };
+
 // One open with the abort due once `when` says so (watched every
 // millisecond), made from a thread at once or by the handler at its next run.
-Run openOnce(bool fromThread, bool unanswered, const std::function<bool(const ModemSim&)>& when) {
+Run openOnce(bool fromThread, Modem modem, uint32_t tmAnswer, const std::function<bool(const ModemSim&)>& when) {
     vrt::testing::PtyPair pty;
     pty.bindCom(kPort + 1);
     int32_t status = 0;
@@ -57,9 +63,11 @@ Run openOnce(bool fromThread, bool unanswered, const std::function<bool(const Mo
     vrt::link::PortRecordDefaults(*rec, kPort);
     rec->usage = 1;
     rec->tmConnect = 60;
+    rec->tmAnswer = tmAnswer;
     _vrtCL_fSetPhone(kPort, "1234567");
     ModemSim sim(pty.masterFd(), {.echo = true,
-                                  .unanswered = unanswered ? kUnanswered : "",
+                                  .unanswered = modem == Modem::LeavesItUnanswered ? kUnanswered : "",
+                                  .quietAfter = modem == Modem::GoesQuiet ? kUnanswered : "",
                                   .dial = ModemSim::Dial::Silent});
 
     std::atomic<bool> done{false};
@@ -128,24 +136,36 @@ int main(int argc, char** argv) {
     struct Case {
         const char* name;
         bool fromThread;
-        bool unanswered;
+        Modem modem;
         std::function<bool(const ModemSim&)> when;
+        uint32_t tmAnswer = 250;
     };
+    const Modem answers = Modem::Answers, unanswered = Modem::LeavesItUnanswered, quiet = Modem::GoesQuiet;
     const Case cases[] = {
-        {"handler, init commands", false, false, initCommands},
-        {"handler, connect wait", false, false, connectWait},
-        {"handler, unanswered +100", false, true, unansweredFor(100)},
-        {"handler, unanswered +600", false, true, unansweredFor(600)},
-        {"handler, unanswered +1200", false, true, unansweredFor(1200)},
-        {"handler, unanswered +2000", false, true, unansweredFor(2000)},
-        {"handler, unanswered +3000", false, true, unansweredFor(3000)},
-        {"thread,  init commands", true, false, initCommands},
-        {"thread,  connect wait", true, false, connectWait},
-        {"thread,  unanswered +100", true, true, unansweredFor(100)},
-        {"thread,  unanswered +600", true, true, unansweredFor(600)},
-        {"thread,  unanswered +1200", true, true, unansweredFor(1200)},
-        {"thread,  unanswered +2000", true, true, unansweredFor(2000)},
-        {"thread,  unanswered +3000", true, true, unansweredFor(3000)},
+        {"handler, init commands", false, answers, initCommands},
+        {"handler, connect wait", false, answers, connectWait},
+        {"handler, unanswered +100", false, unanswered, unansweredFor(100)},
+        {"handler, unanswered +600", false, unanswered, unansweredFor(600)},
+        {"handler, unanswered +1200", false, unanswered, unansweredFor(1200)},
+        {"handler, unanswered +2000", false, unanswered, unansweredFor(2000)},
+        {"handler, unanswered +3000", false, unanswered, unansweredFor(3000)},
+        {"thread,  init commands", true, answers, initCommands},
+        {"thread,  connect wait", true, answers, connectWait},
+        {"thread,  unanswered +100", true, unanswered, unansweredFor(100)},
+        {"thread,  unanswered +600", true, unanswered, unansweredFor(600)},
+        {"thread,  unanswered +1200", true, unanswered, unansweredFor(1200)},
+        {"thread,  unanswered +2000", true, unanswered, unansweredFor(2000)},
+        {"thread,  unanswered +3000", true, unanswered, unansweredFor(3000)},
+        {"handler, quiet +600, 250", false, quiet, unansweredFor(600), 250},
+        {"handler, quiet +600, 1000", false, quiet, unansweredFor(600), 1000},
+        {"handler, quiet +600, 3000", false, quiet, unansweredFor(600), 3000},
+        {"thread,  quiet +600, 250", true, quiet, unansweredFor(600), 250},
+        {"thread,  quiet +600, 1000", true, quiet, unansweredFor(600), 1000},
+        {"thread,  quiet +600, 3000", true, quiet, unansweredFor(600), 3000},
+        {"handler, connect, 1000", false, answers, connectWait, 1000},
+        {"handler, connect, 3000", false, answers, connectWait, 3000},
+        {"thread,  connect, 1000", true, answers, connectWait, 1000},
+        {"thread,  connect, 3000", true, answers, connectWait, 3000},
     };
     std::printf("%-26s %8s %8s %8s  %s\n", "abort from, during", "min ms", "mean ms", "max ms", "results");
     double worst = 0;
@@ -153,7 +173,7 @@ int main(int argc, char** argv) {
         double lo = 1e9, hi = 0, sum = 0;
         std::string results;
         for (int i = 0; i < runs; ++i) {
-            const Run r = openOnce(c.fromThread, c.unanswered, c.when);
+            const Run r = openOnce(c.fromThread, c.modem, c.tmAnswer, c.when);
             lo = std::min(lo, r.ms);
             hi = std::max(hi, r.ms);
             sum += r.ms;

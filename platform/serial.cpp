@@ -33,6 +33,7 @@ struct DeviceState {
     uint32_t mask = 0;
     bool pseudo = false;   // a pseudo-terminal: no line framing to set
     bool lineSet = false;  // dcb holds the data bits, parity and stop bits last set
+    bool marked = false;   // parity checking on: the kernel marks bad bytes (PARMRK)
     uint64_t opening = 0;  // tells this opening from a later one that got the same number
 };
 
@@ -102,14 +103,51 @@ bool isPseudoTerminal(int fd) {
     return m >= 136 && m <= 143;
 }
 
-// Reads what is already queued without waiting; the new total count.
-size_t takeQueued(Handle h, uint8_t* buf, size_t size, size_t& got) {
+// Input of a device whose parity is checked comes marked (PARMRK): a byte
+// received with a parity or framing error (or a break) as 0xFF 0x00 byte, a
+// data byte 0xFF as 0xFF 0xFF. As the serial interface the library was
+// designed on aborts a read on a line error, such a byte fails the read.
+class Unmarker {
+public:
+    explicit Unmarker(bool on) : on_(on) {}
+    // Takes the n bytes just read to buf + got, removing the marks in place;
+    // `got` grows by the data bytes among them. False at a marked error.
+    bool take(uint8_t* buf, size_t& got, size_t n) {
+        if (!on_) {
+            got += n;
+            return true;
+        }
+        const size_t end = got + n;
+        for (size_t i = got; i < end; ++i) {
+            const uint8_t c = buf[i];
+            if (afterMark_) {
+                if (c != 0xFF) return false;  // 0xFF 0x00: a byte with an error
+                afterMark_ = false;
+                buf[got++] = c;
+            } else if (c == 0xFF) {
+                afterMark_ = true;  // its second byte may come with the next read
+            } else {
+                buf[got++] = c;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool on_;
+    bool afterMark_ = false;
+};
+
+// Reads what is already queued without waiting; the new total count (0 at a
+// marked error).
+size_t takeQueued(Handle h, uint8_t* buf, size_t size, size_t& got, Unmarker& marks) {
     while (got < size) {
         const ssize_t n = ::read(h, buf + got, size - got);
-        if (n > 0)
-            got += size_t(n);
-        else if (!(n < 0 && errno == EINTR))
+        if (n > 0) {
+            if (!marks.take(buf, got, size_t(n))) return got = 0;
+        } else if (!(n < 0 && errno == EINTR)) {
             break;
+        }
     }
     return got;
 }
@@ -274,7 +312,10 @@ bool setState(Handle h, const VrtDcb& dcb) {
     t.iflag &= ~(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR | ISTRIP);
     if (dcb.flags & VRT_DCB_F_OUTX) t.iflag |= IXON;
     if (dcb.flags & VRT_DCB_F_INX) t.iflag |= IXOFF;
-    if ((dcb.flags & VRT_DCB_F_PARITY) && dcb.parity != 0) t.iflag |= INPCK;
+    // Bytes with a parity or framing error are marked, so a read can fail
+    // on them, rather than handed over as 0x00.
+    const bool marked = (dcb.flags & VRT_DCB_F_PARITY) && dcb.parity != 0;
+    if (marked) t.iflag |= INPCK | PARMRK;
     t.cc[VSTART] = cc_t(dcb.xonChar);
     t.cc[VSTOP] = cc_t(dcb.xoffChar);
     t.bps = dcb.baudRate;
@@ -293,6 +334,7 @@ bool setState(Handle h, const VrtDcb& dcb) {
         s.dcb = dcb;
         s.dcb.length = sizeof(VrtDcb);
         s.lineSet = true;
+        s.marked = marked;
     });
     if (dtrControl <= 1) setDtr(h, dtrControl == 1);
     if (rtsControl <= 1) setRts(h, rtsControl == 1);
@@ -329,10 +371,14 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
     const uint64_t start = nowMs();
     uint64_t lastByte = start;
     uint64_t lastPaced = start;
+    Unmarker marks(st.marked);
     for (;;) {
         const ssize_t n = ::read(h, buf + got, size - got);
         if (n > 0) {
-            got += size_t(n);
+            if (!marks.take(buf, got, size_t(n))) {
+                got = 0;
+                return false;
+            }
             lastByte = nowMs();
             if (got == size) return true;
             continue;  // take everything already waiting before the next wait
@@ -367,7 +413,7 @@ bool read(Handle h, uint8_t* buf, size_t size, size_t& got, uint32_t sliceMs,
         // A device that went away (an adapter unplugged, the far end of a
         // pseudo-terminal closed) polls readable for ever while read() gives
         // 0: take what is still queued and end the read as an input error.
-        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return takeQueued(h, buf, size, got) > 0;
+        if (r > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL))) return takeQueued(h, buf, size, got, marks) > 0;
     }
 }
 

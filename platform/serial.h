@@ -77,7 +77,9 @@ bool setTimeouts(Handle h, const VrtTimeouts& t);
 bool getTimeouts(Handle h, VrtTimeouts& t);
 
 // Reads up to `size` bytes under the read time-outs; `got` receives the count.
-// False on a device error with nothing read.
+// False on a device error with nothing read. With parity checking on (parity
+// set and VRT_DCB_F_PARITY), a byte received with a parity or framing error
+// fails the read the same way; data bytes 0xFF arrive as they were sent.
 bool read(Handle h, uint8_t* buf, size_t size, size_t& got);
 // The same read, for a caller that must stay responsive while it waits:
 // `keepWaiting` runs between the waits, at least every `sliceMs` while no

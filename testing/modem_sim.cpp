@@ -130,7 +130,7 @@ void ModemSim::onBytes(const uint8_t* bytes, size_t n) {
                 plusRun_ = 0;
                 line_ = "+++";
                 escapeLine_ = true;
-                answer("OK");
+                if (!quiet_) answer("OK");
             }
             continue;
         }
@@ -154,10 +154,12 @@ void ModemSim::onCommand(const std::string& line) {
         escapeLine_ = false;
         return;
     }
-    if (options_.silent || (!options_.unanswered.empty() && line == options_.unanswered)) return;
+    if (!options_.quietAfter.empty() && line == options_.quietAfter) quiet_ = true;
+    if (quiet_ || options_.silent || (!options_.unanswered.empty() && line == options_.unanswered)) return;
     if (options_.echo) writeNow(line + "\r");
-    if (line.empty()) return;
     const std::string u = upper(line);
+    // A modem looks for "AT" and takes no other line for a command.
+    if (u.find("AT") == std::string::npos) return;
     if (u.rfind("AT", 0) == 0) {
         if (u.find("E0") != std::string::npos) options_.echo = false;
         if (u.find("E1") != std::string::npos) options_.echo = true;

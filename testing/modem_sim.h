@@ -2,7 +2,9 @@
 // A Hayes modem on the master side of a pseudo-terminal: answers AT command
 // lines (CR-terminated) with verbose result words, dials into a chosen result,
 // and after CONNECT passes data to a handler until "+++" brings it back to
-// command mode. It records every byte it received.
+// command mode. As a real modem, it gives no result word to a line without
+// "AT" (a bare "+++" in command mode among them). It records every byte it
+// received.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -25,6 +27,7 @@ public:
         bool echo = true;                  // echo command lines; ATE0 / ATE1 switch it
         bool silent = false;               // answers nothing at all (a modem switched off)
         std::string unanswered{};          // a command line it neither echoes nor answers
+        std::string quietAfter{};          // once it gets this command line it goes quiet for good
         Dial dial = Dial::Connect;         // the result of ATD...
         std::string connectText = "CONNECT 9600";
         int dialDelayMs = 0;               // before the dial result
@@ -75,6 +78,7 @@ private:
     std::vector<uint8_t> data_;
     std::vector<Pending> pending_;
     bool online_ = false;
+    bool quiet_ = false;  // gone quiet after Options::quietAfter
     int plusRun_ = 0;
     bool escapeLine_ = false;
     std::thread thread_;

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 #include "dlgset/link_settings.h"
 #include "dlgset/module_names.h"
@@ -25,6 +26,9 @@ constexpr size_t kLineSize = 256;
 constexpr int32_t kEntriesPerFlush = 20;
 
 struct ErrLogState {
+    // Threads that each keep to their own port log into the one file: an
+    // entry, the BEGIN block with it and the END block are written whole.
+    std::recursive_mutex lock;
     platform::LogFile file;
     int32_t busy = 0;          // set while the first entry opens the file
     int32_t beginWritten = 0;  // the BEGIN block of this opening is written
@@ -111,13 +115,16 @@ void FormatWorkTime(uint32_t ms, char* out) {
 }
 
 bool ErrLogWrite(const char* text) {
+    const std::lock_guard lock(logState().lock);
     if (text == nullptr || !logState().file.isOpen()) return false;
     return logState().file.write(text, std::strlen(text));
 }
 
 void ErrLogRequest(int32_t port, const uint8_t* req, uint16_t reqLen, const uint8_t* /*ans*/, uint16_t /*ansLen*/,
                    const uint16_t* /*outLen*/, int32_t result) {
-    if (logState().busy != 0 || !loggingOn() || result == 0 || port < 0 || port >= VRT_PORT_COUNT) return;
+    if (!loggingOn() || result == 0 || port < 0 || port >= VRT_PORT_COUNT) return;
+    const std::lock_guard lock(logState().lock);
+    if (logState().busy != 0) return;
     const KeepErrno keepErrno;
 
     if (!logState().file.isOpen()) {
@@ -155,7 +162,9 @@ void ErrLogRequest(int32_t port, const uint8_t* req, uint16_t reqLen, const uint
 }
 
 void ErrLogPortClosed(int32_t port, int32_t opened) {
-    if (!loggingOn() || opened != 0 || OpenPortCount != 0 || !logState().file.isOpen()) return;
+    if (!loggingOn() || opened != 0 || OpenPortCount != 0) return;
+    const std::lock_guard lock(logState().lock);
+    if (!logState().file.isOpen()) return;
     const KeepErrno keepErrno;
 
     char workTime[kLineSize];
@@ -173,15 +182,22 @@ void ErrLogPortClosed(int32_t port, int32_t opened) {
     logState().beginWritten = 0;
 }
 
-void ErrLogSetPathForTesting(const std::string& path) { logState().pathOverride = path; }
+void ErrLogSetPathForTesting(const std::string& path) {
+    const std::lock_guard lock(logState().lock);
+    logState().pathOverride = path;
+}
 
 void ErrLogResetForTesting() {
+    const std::lock_guard lock(logState().lock);
     logState().file.close();
     logState().busy = 0;
     logState().beginWritten = 0;
     logState().entriesSinceFlush = 0;
 }
 
-bool ErrLogIsOpen() { return logState().file.isOpen(); }
+bool ErrLogIsOpen() {
+    const std::lock_guard lock(logState().lock);
+    return logState().file.isOpen();
+}
 
 }  // namespace vrt::link

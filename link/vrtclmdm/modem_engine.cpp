@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <string>
 
@@ -23,6 +24,11 @@ namespace vrt::link {
 namespace {
 
 constexpr uint32_t kHeaderPauseMs = 200;
+// How long the stop lines after an abort may take, waits for their answers
+// included: a host that aborted gets its call back within a second, whether
+// the modem answers them or not (a bare "+++" gets no answer from a real
+// modem, and one that has gone quiet answers nothing).
+constexpr uint32_t kStopAfterAbortMs = 650;
 constexpr uint32_t kWaitSliceMs = 2;  // waits pump between slices this short
 
 struct AnswerWord {
@@ -41,8 +47,12 @@ const AnswerWord kAnswerTable[] = {
     {"NO ANSWER", "НЕТ ОТВЕТА"_cp},
 };
 
-bool g_initialised = false;
+std::once_flag g_initialised;
 std::string g_title;
+// Dialogues of function 1 running on this thread. One that a handler starts
+// inside another would hold the outer one until it ended, and its modal
+// window would stand in the way of the outer one's: it is refused instead.
+thread_local int t_linkDialogues = 0;
 ModemState g_states[VRT_PORT_COUNT];
 TablePort g_ports[VRT_PORT_COUNT] = {TablePort(0), TablePort(1), TablePort(2), TablePort(3)};
 ProgressViewFactory g_factory = &CreateQtProgressView;
@@ -86,16 +96,46 @@ bool ended(ModemState& st) {
     return st.finished != 0;
 }
 
+// `ms`, cut to what is left of the time for the stop lines after an abort.
+uint32_t withinStopTime(const ModemState& st, uint32_t ms) {
+    if (!st.stopping) return ms;
+    const int32_t left = int32_t(st.stopDeadline - platform::tickMs());
+    return left <= 0 ? 0 : std::min(ms, uint32_t(left));
+}
+
+bool stopTimeOver(const ModemState& st) { return st.stopping && withinStopTime(st, 1) == 0; }
+
+// A wait that the time for the stop lines does not cut: a command must
+// have left the line before the next one purges the queues.
+void waitPumpingWhole(ModemState& st, uint32_t ms) {
+    platform::waitInSlices(ms, kWaitSliceMs, [&st] {
+        pump();
+        return !ended(st);
+    });
+}
+
+// The status line follows the steps, except while the stop lines after an
+// abort run: the window then shows how the function ended.
+template <class... Args>
+void setStatus(ModemState& st, const char* format, Args... args) {
+    if (!st.stopping) std::snprintf(st.statusLine, sizeof st.statusLine, format, args...);
+}
+
 // An aborted modem may still be dialling or online, and with DTR ignored
 // (AT&D0 among the default lines) closing the port does not stop it: a modem
 // that answered gets the stop lines, as after a failed dial. The function
-// stays aborted; another abort during them cuts them short.
-void stopAfterAbort(ModemState& st, bool dialAttempted, char* line, int32_t* lineLength) {
+// stays aborted and the window says so, with its break button disabled;
+// the stop lines get a bounded time, and another abort cuts them short.
+void stopAfterAbort(ModemState& st, bool dialAttempted, const char* message, char* line, int32_t* lineLength) {
     const bool flagged = st.port->abortRequested();
     st.port->clearAbort();
     st.finished = 0;
-    if (dialAttempted) WaitPumping(st, 200);
+    std::snprintf(st.statusLine, sizeof st.statusLine, " %s", message);
+    if (st.form) st.form->showStopping();
+    MdmFormRefresh(st);
     st.stopping = true;
+    st.stopDeadline = platform::tickMs() + kStopAfterAbortMs;
+    if (dialAttempted) WaitPumping(st, 200);
     if (!ended(st)) MdmRunCommands(st, kGroupStop, line, lineLength, kAnswerCapacity);
     st.stopping = false;
     st.finished = 1;
@@ -144,7 +184,9 @@ void runLinkDialogue(ModemState& st, bool& outcomeSet, int32_t& outcome) {
         if (st.form) st.form->showOutcome(false);
         // A modem that answered is left stopped.
         if (st.answersRecognised > 0 && st.finished) {
-            stopAfterAbort(st, dialAttempted, line, &lineLength);
+            stopAfterAbort(st, dialAttempted,
+                           dialAttempted ? "Не удалось установить связь!"_cp : "Установка связи прервана!"_cp, line,
+                           &lineLength);
         } else if (st.answersRecognised > 0) {
             if (dialAttempted) WaitPumping(st, 200);
             MdmRunCommands(st, kGroupStop, line, &lineLength, kAnswerCapacity);
@@ -182,7 +224,7 @@ void hangUpAfterHostAbort(ModemState& st) {
     st.connected = 0;
     char line[kAnswerCapacity + 1] = {};
     int32_t lineLength = 0;
-    stopAfterAbort(st, false, line, &lineLength);
+    stopAfterAbort(st, false, "Установка связи прервана!"_cp, line, &lineLength);
 }
 
 // Function 1: prepare, dial and wait for the connection.
@@ -266,11 +308,7 @@ void runEndFunction(ModemState& st) {
     }
 }
 
-}  // namespace
-
-void MdmModuleInit() {
-    if (g_initialised) return;
-    g_initialised = true;
+void initialiseModule() {
     std::string host = platform::hostPath();
     const size_t slash = host.find_last_of('/');
     if (slash != std::string::npos) host.erase(0, slash + 1);
@@ -283,6 +321,10 @@ void MdmModuleInit() {
         st.port = &g_ports[i];
     }
 }
+
+}  // namespace
+
+void MdmModuleInit() { std::call_once(g_initialised, initialiseModule); }
 
 const char* MdmModuleTitle() {
     MdmModuleInit();
@@ -409,15 +451,15 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
         }
         if (newHeader) {
             header = newHeader;
-            std::snprintf(st.statusLine, sizeof st.statusLine, " %s [Пауза %lu мс]"_cp, header,
-                          static_cast<unsigned long>(kHeaderPauseMs));
+            setStatus(st, " %s [Пауза %lu мс]"_cp, header, static_cast<unsigned long>(kHeaderPauseMs));
             MdmFormRefresh(st);
-            // The pause keeps its length after an abort, but the window and
-            // the host's handlers stay live through it.
-            pumpFor(kHeaderPauseMs);
+            // The pause keeps its length after an abort (within the time for
+            // the stop lines); the window and the host's handlers stay live
+            // through it.
+            pumpFor(withinStopTime(st, kHeaderPauseMs));
             MdmHostAbort(st);
         }
-        std::snprintf(st.statusLine, sizeof st.statusLine, " %s", header);
+        setStatus(st, " %s", header);
         MdmFormRefresh(st);
 
         char field[sizeof st.commandBuffer] = {};
@@ -425,7 +467,7 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
             if (!SplitField(index, text, field, sizeof field)) break;
             const int32_t length = MdmBuildCommand(field, st.commandBuffer, kCommandCapacity, true);
             if (length == 0) continue;
-            std::snprintf(st.statusLine, sizeof st.statusLine, " %s [%s] ...", header, field);
+            setStatus(st, " %s [%s] ...", header, field);
             MdmFormRefresh(st);
             pump();
             if (ended(st)) break;
@@ -515,16 +557,16 @@ int32_t MdmTransact(ModemState& st, const char* command, int32_t length, uint32_
 
 int32_t MdmSend(ModemState& st, const char* bytes, int32_t length) {
     st.port->purge();
-    WaitPumping(st, 5);
+    waitPumpingWhole(st, 5);
     size_t written = 0;
     const bool ok = length > 0 && st.port->isOpen() &&
                     st.port->write(reinterpret_cast<const uint8_t*>(bytes), size_t(length), written) &&
                     written == size_t(length);
     if (ok) {
-        WaitPumping(st, charTime(st, uint32_t(length) + 35));
+        waitPumpingWhole(st, charTime(st, uint32_t(length) + 35));
         return 1;
     }
-    WaitPumping(st, charTime(st, 32));
+    waitPumpingWhole(st, charTime(st, 32));
     st.port->purge();
     return 0;
 }
@@ -534,6 +576,7 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
     if (!buffer || capacity <= 0) return 0;
     std::memset(buffer, 0, size_t(capacity));
     const uint32_t step = charTime(st, 19);
+    waitMs = withinStopTime(st, waitMs);
     WaitPumping(st, step + 6);
     uint32_t elapsed = 0;
     uint32_t last = 0;
@@ -548,7 +591,7 @@ int32_t MdmReceive(ModemState& st, uint32_t waitMs, char* buffer, int32_t capaci
         }
         pump();
         elapsed += step;
-        if (elapsed > waitMs) break;
+        if (elapsed > waitMs || stopTimeOver(st)) break;
     }
     WaitPumping(st, step);
     // After an abort the answer no longer matters.
@@ -606,12 +649,7 @@ const char* MdmAnswerText(const char* line) {
     return nullptr;
 }
 
-void WaitPumping(ModemState& st, uint32_t ms) {
-    platform::waitInSlices(ms, kWaitSliceMs, [&st] {
-        pump();
-        return !ended(st);
-    });
-}
+void WaitPumping(ModemState& st, uint32_t ms) { waitPumpingWhole(st, withinStopTime(st, ms)); }
 
 void MdmAbort(ModemState& st) {
     st.port->requestAbort();
@@ -669,13 +707,15 @@ extern "C" VRT_API int32_t _vrtCL_fMDMWork(PortRecord* record, int32_t functionN
     ModemState& st = MdmStateOf(index);
     // A handler of the running dialogue's window calling in again must not
     // free the window it runs in.
-    if (st.running) return kErrBusy;
+    if (st.running || (functionNo == 1 && t_linkDialogues > 0)) return kErrBusy;
     if (!st.active)
         st.record = record;
     else if (st.record != record)
         return kErrDataDescription;
     st.running = true;
+    if (functionNo == 1) ++t_linkDialogues;
     const int32_t result = MdmWork(st, functionNo);
+    if (functionNo == 1) --t_linkDialogues;
     st.running = false;
     return result;
 }

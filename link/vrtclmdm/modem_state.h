@@ -64,8 +64,10 @@ struct ModemState {
     bool running = false;
     // The host ended the running function 1 through the port's abort flag.
     bool hostAbort = false;
-    // The stop lines after an abort run: their answers decide nothing.
+    // The stop lines after an abort run: their answers decide nothing, and
+    // no wait of theirs lasts past stopDeadline (tick count).
     bool stopping = false;
+    uint32_t stopDeadline = 0;
 };
 
 }  // namespace vrt::link

@@ -14,12 +14,6 @@ using namespace vrt::literals;
 namespace vrt::link {
 namespace {
 
-// Shared by the windows of all ports: each handler pumps messages and must
-// not run inside itself.
-bool g_inActivate = false;
-bool g_inExit = false;
-bool g_inBreak = false;
-
 constexpr unsigned long kCountdownSuccess = 3;
 constexpr unsigned long kCountdownFailure = 10;
 
@@ -89,6 +83,11 @@ void ProgressController::showEnded() {
     render();
 }
 
+void ProgressController::showStopping() {
+    model_.breakEnabled = false;
+    render();
+}
+
 void ProgressController::runModal() {
     if (view_) view_->runModal();
 }
@@ -99,11 +98,11 @@ void ProgressController::close() {
 
 void ProgressController::onActivate() {
     pump();
-    if (g_inActivate) {
+    if (inActivate_) {
         pump();
         return;
     }
-    g_inActivate = true;
+    inActivate_ = true;
     if (state_.stage == 1) {
         state_.stage = 2;
         MdmExecute(state_);
@@ -120,7 +119,7 @@ void ProgressController::onActivate() {
     pump();
     model_.timerEnabled = true;
     render();
-    g_inActivate = false;
+    inActivate_ = false;
     pump();
     // A host that aborted is waiting for its call, not looking at the window.
     if (MdmHostAbort(state_)) {
@@ -137,8 +136,8 @@ void ProgressController::onTimer() {
 }
 
 void ProgressController::onExit() {
-    if (g_inExit) return;
-    g_inExit = true;
+    if (inExit_) return;
+    inExit_ = true;
     pump();
     if (!state_.finished) {
         // Ends the function without touching the port's abort flag.
@@ -147,7 +146,7 @@ void ProgressController::onExit() {
         state_.finished = 1;
     }
     pump();
-    g_inExit = false;
+    inExit_ = false;
     if (state_.finished) {
         state_.closeNow = 1;
         close();
@@ -155,8 +154,8 @@ void ProgressController::onExit() {
 }
 
 void ProgressController::onBreak() {
-    if (g_inBreak) return;
-    g_inBreak = true;
+    if (inBreak_) return;
+    inBreak_ = true;
     model_.exitVisible = true;
     model_.breakMaroon = true;
     render();
@@ -165,7 +164,7 @@ void ProgressController::onBreak() {
     model_.exitEnabled = true;
     model_.exitVisible = true;
     render();
-    g_inBreak = false;
+    inBreak_ = false;
     pump();
 }
 

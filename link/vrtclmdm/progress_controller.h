@@ -57,6 +57,7 @@ public:
     void refresh();                    // texts, colours and countdown
     void showOutcome(bool connected);  // exit caption and colours of the outcome
     void showEnded();                  // break disabled, exit shown
+    void showStopping();               // aborted, the stop lines run: break disabled
     void runModal();
     void close();                      // closes the window if it is open
 
@@ -76,6 +77,11 @@ private:
     ModemState& state_;
     ProgressModel model_;
     std::unique_ptr<ProgressView> view_;
+    // Each handler pumps messages and must not run inside itself. The flags
+    // are the window's own: a window of another port is never held by them.
+    bool inActivate_ = false;
+    bool inExit_ = false;
+    bool inBreak_ = false;
 };
 
 }  // namespace vrt::link

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <mutex>
 
 #include "dlgset/error_log.h"
 #include "platform/clock.h"
@@ -374,8 +375,11 @@ extern "C" VRT_API int32_t _vrtCL_fComOpen(int32_t port) {
     serial::setRts(h, false);
     serial::purge(h);
     finish(*rec, kOk);
-    ++OpenPortCount;
-    ErrLogPortClosed(port, 1);
+    {
+        const std::lock_guard lock(OpenCountLock());
+        ++OpenPortCount;
+        ErrLogPortClosed(port, 1);
+    }
     return port;
 }
 
@@ -385,6 +389,7 @@ extern "C" VRT_API void _vrtCL_fComClose(int32_t port) {
     if (!rec) return;
     if (rec->phase != kPhaseClosed) {
         releaseDevice(port, *rec);
+        const std::lock_guard lock(OpenCountLock());
         if (OpenPortCount > 0) {
             --OpenPortCount;
             ErrLogPortClosed(port, 0);

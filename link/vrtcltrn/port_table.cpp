@@ -7,7 +7,14 @@
 namespace vrt::link {
 
 PortRecord PortTable[VRT_PORT_COUNT];
-uint32_t OpenPortCount = 0;
+std::atomic<uint32_t> OpenPortCount{0};
+
+std::mutex& OpenCountLock() {
+    // Never destroyed: the library's unload closes its ports after the C++
+    // globals are gone.
+    static std::mutex* const lock = new std::mutex;
+    return *lock;
+}
 const void* LibraryInstance = nullptr;
 
 namespace {

@@ -1,6 +1,8 @@
 #pragma once
 // The library's fixed table of four port records and its start-up state.
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "vrtclnk.h"
 
@@ -10,7 +12,11 @@ namespace vrt::link {
 extern PortRecord PortTable[VRT_PORT_COUNT];
 
 // Ports that _vrtCL_fComOpen opened and _vrtCL_fComClose has not closed yet.
-extern uint32_t OpenPortCount;
+// Threads that each keep to their own port open and close at the same time.
+extern std::atomic<uint32_t> OpenPortCount;
+// Held while an open or close changes the count and tells the failed-request
+// log, so the log sees the last close exactly when the count falls to 0.
+std::mutex& OpenCountLock();
 
 // An address inside this library, recorded by the entry routine at load; the
 // library finds its own file through it. Null until then.

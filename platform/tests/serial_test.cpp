@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <termios.h>
 #include <unistd.h>
 #include <functional>
 #include <thread>
@@ -160,6 +161,31 @@ TEST_F(SerialPty, EveryByteValuePassesUnchangedBothWays) {
 
     pty.write(all);
     EXPECT_EQ(readUpTo(512), all);
+}
+
+// With parity checked the kernel marks what it hands over: a data byte 0xFF
+// comes doubled (above, every byte value still reads as sent, also when a
+// read stops between the two bytes of a mark), and a byte received with a
+// parity or framing error comes as 0xFF 0x00 byte. A pseudo-terminal makes
+// no parity errors: with the kernel's marking turned off behind the layer's
+// back, the far end writes the mark itself.
+TEST_F(SerialPty, MarkedErrorFailsTheReadAndADataByteFFStaysOne) {
+    ASSERT_TRUE(serial::setState(h, lineDcb(19200, 8, 2, 0)));
+    setTimeouts(50, 0, 1000);
+    pty.write({0x41, 0xFF, 0x42});
+    EXPECT_EQ(readUpTo(2), (std::vector<uint8_t>{0x41, 0xFF}));
+    EXPECT_EQ(readUpTo(8), (std::vector<uint8_t>{0x42}));
+
+    termios t{};
+    ASSERT_EQ(tcgetattr(h, &t), 0);
+    ASSERT_TRUE(t.c_iflag & PARMRK);
+    t.c_iflag &= ~(PARMRK | INPCK);
+    ASSERT_EQ(tcsetattr(h, TCSANOW, &t), 0);
+    pty.write({0x41, 0xFF, 0x00, 0x00, 0x42});
+    std::vector<uint8_t> buf(16);
+    size_t got = 99;
+    EXPECT_FALSE(serial::read(h, buf.data(), buf.size(), got));
+    EXPECT_EQ(got, 0u);
 }
 
 TEST_F(SerialPty, TotalTimeOutEndsAReadThatGetsNothing) {

@@ -11,13 +11,18 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "dlgset/error_log.h"
 #include "dlgset/link_settings.h"
 #include "platform/cp1251.h"
 #include "platform/local_time.h"
 #include "platform/log_file.h"
+#include "testing/pty_pair.h"
 #include "vrtclnk.h"
 #include "vrtcltrn/port_table.h"
 
@@ -182,6 +187,55 @@ TEST_F(ErrLog, EndBlockWaitsForTheLastOpenPort) {
     EXPECT_EQ(countOf(text, "**BEGIN"), 2u);
     EXPECT_LT(text.find("**END"), text.rfind("**BEGIN"));
     EXPECT_EQ(countOf(text, "   [Com"), 2u);
+}
+
+// Threads that each open, fail requests on and close their own port, over
+// and over: every entry lies inside a BEGIN..END block, no block nests in
+// another or ends twice, and the last close ends the last block.
+TEST_F(ErrLog, ThreadsOnTheirOwnPortsKeepTheBlocksWhole) {
+    constexpr int kRounds = 20, kFailures = 3;
+    livePorts = nullptr;  // the library's own table
+    PortRecord saved[VRT_PORT_COUNT];
+    std::memcpy(saved, PortTable, sizeof saved);
+    std::vector<std::unique_ptr<vrt::testing::PtyPair>> lines;
+    for (int32_t port = 0; port < VRT_PORT_COUNT; ++port) {
+        lines.push_back(std::make_unique<vrt::testing::PtyPair>());
+        lines.back()->bindCom(port + 1);
+        PortRecordDefaults(PortTable[port], port);
+    }
+    std::vector<std::thread> hosts;
+    for (int32_t port = 0; port < VRT_PORT_COUNT; ++port)
+        hosts.emplace_back([port] {
+            for (int round = 0; round < kRounds; ++round) {
+                if (_vrtCL_fComOpen(port) != port) return ADD_FAILURE() << "COM" << port + 1 << " did not open";
+                uint8_t answer[16];
+                uint16_t n = 0;
+                for (int i = 0; i < kFailures; ++i) _vrtCL_fComRequest(port, nullptr, 6, answer, sizeof answer, &n);
+                _vrtCL_fComClose(port);
+            }
+        });
+    for (std::thread& t : hosts) t.join();
+    for (int32_t port = 0; port < VRT_PORT_COUNT; ++port) unsetenv(("VRT_COM" + std::to_string(port + 1)).c_str());
+    std::memcpy(PortTable, saved, sizeof saved);
+
+    std::istringstream text(log());
+    bool inBlock = false;
+    size_t entries = 0;
+    for (std::string line; std::getline(text, line);) {
+        if (line.rfind("**BEGIN", 0) == 0) {
+            EXPECT_FALSE(inBlock) << "BEGIN inside a block";
+            inBlock = true;
+        } else if (line.rfind("**END", 0) == 0) {
+            EXPECT_TRUE(inBlock) << "END outside a block";
+            inBlock = false;
+        } else if (line.rfind("   [Com", 0) == 0) {
+            EXPECT_TRUE(inBlock) << "entry outside a block";
+            ++entries;
+        }
+    }
+    EXPECT_FALSE(inBlock) << "the last close wrote no END";
+    EXPECT_EQ(entries, size_t(VRT_PORT_COUNT * kRounds * kFailures));
+    EXPECT_EQ(OpenPortCount, 0u);
 }
 
 TEST_F(ErrLog, UntickingStopsEntriesButKeepsTheBlockOpen) {

@@ -179,6 +179,20 @@ TEST_F(HostAbortFromThread, DuringAnUnansweredCommand) {
     }
 }
 
+// A modem that has gone quiet answers none of the stop lines, and one that
+// answers leaves a bare "+++" unanswered: neither holds the abort back,
+// whatever the answer time.
+TEST_F(HostAbortFromThread, QuietModemOrUnansweredEscapeWithLongAnswerTimes) {
+    rec().tmAnswer = 1000;
+    startModem({.echo = true, .quietAfter = UnansweredCommand::kCommand, .dial = ModemSim::Dial::Silent});
+    expectAbortedAndStopped(openAbortingFromThread(UnansweredCommand().after(*sim, 600)), false);
+    _vrtCL_fComClose(kPort);
+
+    rec().tmAnswer = 3000;
+    startModem({.echo = true, .dial = ModemSim::Dial::Silent});
+    expectAbortedAndStopped(openAbortingFromThread([this] { return dialled(sim->commands()); }), true);
+}
+
 TEST_F(HostAbortFromThread, DuringTheInitCommands) {
     const int32_t result = openAbortingFromThread([this] { return sim->commands().size() >= 5; });
     expectAbortedAndStopped(result, false);

@@ -7,7 +7,10 @@
 #include <vector>
 
 #include "modem_fakes.h"
+#include "platform/cp1251.h"
 #include "vrtcltrn/codes.h"
+
+using namespace vrt::literals;
 
 namespace vrt::link::test {
 namespace {
@@ -24,6 +27,9 @@ struct AbortPoint {
     bool (*when)(const FakePort&, const ModemState&, uint32_t sinceDial);
     size_t commandsBefore;  // commands of the dialogue sent before the abort
     const char* unanswered = nullptr;  // a command the modem leaves without answer
+    uint32_t tmAnswer = 250;           // the modem's answer time, ms
+    bool quiet = false;                // the modem answers nothing from the abort on
+    bool bareEscapeUnanswered = false;  // a bare "+++" gets no answer, as from a real modem
 };
 
 class HostAbort : public ModemTest, public ::testing::WithParamInterface<AbortPoint> {};
@@ -34,13 +40,25 @@ TEST_P(HostAbort, EndsWithAbortedStopsAnAnsweredModemAndClosesTheWindow) {
     const AbortPoint& point = GetParam();
     headless = !point.window;
     rec.tmConnect = 120;                      // the dial would wait two minutes
+    rec.tmAnswer = point.tmAnswer;
+    uint32_t abortedAt = 0;
     port.respond = [&](const std::string& command) {
-        // The far end never answers; the modem may leave one command unanswered.
-        if (point.unanswered && command == point.unanswered) return std::string();
+        // The far end never answers; the modem may leave a command
+        // unanswered or go quiet.
+        if ((point.unanswered && command == point.unanswered) ||
+            (point.bareEscapeUnanswered && command == "+++") || (point.quiet && abortedAt))
+            return std::string();
         return Hayes{.dialWord = ""}(command);
     };
     port.readWaitMs = 3220;  // the read time-out of the port at 19 200 baud
-    uint32_t abortedAt = 0;
+    // What the window shows while the stop lines after the abort go out.
+    bool breakEnabledWhileStopping = false;
+    std::string statusWhileStopping;
+    port.afterWrite = [&](FakePort&) {
+        if (!abortedAt || !lastView) return;
+        breakEnabledWhileStopping |= lastView->model.breakEnabled;
+        statusWhileStopping = lastView->model.status;
+    };
     uint32_t dialAt = 0;
     onPump = [&] {
         if (dialAt == 0 && !sent().empty() && isDial(sent().back())) dialAt = now;
@@ -69,6 +87,11 @@ TEST_P(HostAbort, EndsWithAbortedStopsAnAnsweredModemAndClosesTheWindow) {
         EXPECT_LT(shown.closedAt - abortedAt, 1000u);
         EXPECT_FALSE(shown.model.breakMaroon);
     }
+    if (point.window && point.commandsBefore > 0) {
+        EXPECT_FALSE(breakEnabledWhileStopping);
+        EXPECT_EQ(statusWhileStopping, point.commandsBefore == dialogue.size() ? " Не удалось установить связь!"_cp
+                                                                                : " Установка связи прервана!"_cp);
+    }
 }
 
 bool beforeFirstCommand(const FakePort& p, const ModemState& s, uint32_t) { return s.stage == 2 && p.sent.empty(); }
@@ -92,6 +115,12 @@ const AbortPoint kPoints[] = {
     // The read after a command that gets no answer waits the port's read time-out.
     {"EarlyInTheReadOfAnUnansweredCommand", false, &earlyInTheRead, 11, "ATL3"},
     {"LateInTheReadOfAnUnansweredCommandWithWindow", true, &lateInTheRead, 11, "ATL3"},
+    // The stop lines after the abort wait for answers that never come.
+    {"QuietModemLateInTheReadAnswer250", false, &lateInTheRead, 11, "ATL3", 250, true},
+    {"QuietModemDuringThePrepareLinesAnswer1000WithWindow", true, &duringPrepareLines, 11, nullptr, 1000, true},
+    {"QuietModemDuringTheConnectWaitAnswer3000", false, &intoTheConnectWait, 15, nullptr, 3000, true},
+    {"UnansweredEscapeDuringTheConnectWaitAnswer3000WithWindow", true, &intoTheConnectWait, 15, nullptr, 3000,
+     false, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(Points, HostAbort, ::testing::ValuesIn(kPoints),

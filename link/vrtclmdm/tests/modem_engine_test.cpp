@@ -7,6 +7,7 @@
 #include "modem_fakes.h"
 #include "platform/cp1251.h"
 #include "vrtcltrn/codes.h"
+#include "vrtcltrn/port_table.h"
 
 using namespace vrt::literals;
 
@@ -263,6 +264,29 @@ TEST_F(ModemTest, CallFromInsideTheRunningDialogueIsRefusedAsBusy) {
     EXPECT_EQ(nested, kErrBusy);
     EXPECT_EQ(sent(), DefaultDialogue());
     EXPECT_EQ(viewsMade, 1);
+}
+
+TEST_F(ModemTest, DialOnAnotherPortFromInsideTheDialogueIsRefusedAtOnce) {
+    PortRecord other{};
+    PortRecordDefaults(other, 2);
+    std::strcpy(other.phone, "7654321");
+    int32_t nested = 1;
+    uint32_t nestedTook = 0;
+    port.afterWrite = [&](FakePort& p) {
+        if (p.sent.size() != 3) return;
+        const uint32_t start = now;
+        nested = _vrtCL_fMDMWork(&other, 1);
+        nestedTook = now - start;
+    };
+    EXPECT_EQ(work(1), 0);
+    EXPECT_EQ(nested, kErrBusy);
+    EXPECT_EQ(nestedTook, 0u);
+    EXPECT_EQ(sent(), DefaultDialogue());
+    EXPECT_EQ(viewsMade, 1);
+    // Once the first has ended, the other port dials as usual.
+    port.sent.clear();
+    EXPECT_EQ(_vrtCL_fMDMWork(&other, 1), 0);
+    EXPECT_EQ(sent().back(), "ATDP7654321\r");
 }
 
 TEST_F(ModemTest, StaleAbortRequestIsClearedWhenTheDialStarts) {
