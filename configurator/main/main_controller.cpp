@@ -210,7 +210,7 @@ void MainController::FillTagPage() {
 
 void MainController::StoreDevicePage() {
     if (!currentDevice()) return;
-    const StoreResult result = StoreDeviceControls(devicePage_, *currentDevice());
+    const StoreResult result = storeDevicePage(*currentDevice());
     reportBadNumber(result.badNumber);
     refuseDeviceName(result);
 }
@@ -253,6 +253,22 @@ std::unordered_set<std::string> MainController::sectionTagKeys(const TDevice& de
     return keys;
 }
 
+bool MainController::deviceNameTaken(const TDevice* self, std::string_view name) const {
+    // Compared as the device will keep it, cut to its field.
+    const std::string section = VarsSectionKey(name.substr(0, kDeviceNameMax));
+    const TDeviceList& list = project_->DeviceList();
+    for (int32_t d = 0; d < list.Count(); ++d) {
+        const TDevice* other = list.Device(d);
+        if (other && other != self && VarsSectionKey(other->Name.view()) == section) return true;
+    }
+    return false;
+}
+
+StoreResult MainController::storeDevicePage(TDevice& device) {
+    return StoreDeviceControls(devicePage_, device,
+                               [&](std::string_view name) { return deviceNameTaken(&device, name); });
+}
+
 StoreResult MainController::storeTagPage(TTagOPC& tag) {
     const TDevice* device = currentDevice();
     return StoreTagControls(tagPage_, tag, [&](std::string_view name) {
@@ -290,7 +306,7 @@ void MainController::ApplyDevicePage(bool typing) {
     if (!device || writingBack_) return;
     writingBack_ = true;
     ProjectModified = true;
-    const StoreResult result = StoreDeviceControls(devicePage_, *device);
+    const StoreResult result = storeDevicePage(*device);
     if (DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
     reportBadNumber(result.badNumber);
     if (!(typing && result.badNameMayWait)) refuseDeviceName(result);
@@ -334,7 +350,7 @@ void MainController::StoreProjectInfo() {
 
 void MainController::commitPages(bool forCommand) {
     if (TDevice* device = currentDevice()) {
-        const StoreResult result = StoreDeviceControls(devicePage_, *device);
+        const StoreResult result = storeDevicePage(*device);
         if (result.changed) ProjectModified = true;
         if (forCommand && DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
         reportBadNumber(result.badNumber);

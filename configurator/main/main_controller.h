@@ -128,6 +128,10 @@ private:
     // device's own tags from index `from` on.
     std::unordered_set<std::string> sectionTagKeys(const TDevice& device, int32_t from) const;
     StoreResult storeTagPage(TTagOPC& tag);
+    // True when a device other than `self` has a name whose sections the
+    // file takes for those of `name`: the two would share settings and tags.
+    bool deviceNameTaken(const TDevice* self, std::string_view name) const;
+    StoreResult storeDevicePage(TDevice& device);
     // Stores both pages into the objects they show; marks the project
     // modified when that changed anything. Before a command it also refreshes
     // the two nodes and stores the project page; the selection handler's

@@ -145,7 +145,7 @@ struct Store {
 
 }  // namespace
 
-StoreResult StoreDeviceControls(const DevicePage& page, TDevice& d) {
+StoreResult StoreDeviceControls(const DevicePage& page, TDevice& d, const NameTaken& taken) {
     Store s;
     StoreResult result;
     const auto number = [&](const std::string& t, int32_t& field) {
@@ -161,6 +161,10 @@ StoreResult StoreDeviceControls(const DevicePage& page, TDevice& d) {
     if (name != d.Name.view()) {
         result.badName = DeviceNameRefusal(name);
         result.badNameMayWait = TrimControls(name).empty();
+        if (!result.badName && taken && taken(name)) {
+            result.badName = TakenDeviceNameRefusal(name);
+            result.badNameMayWait = true;
+        }
         if (!result.badName) s.text(d.Name, name);
     }
     if (InList(page.port, PortItems())) s.set(d.ComNum, page.port);
@@ -256,6 +260,10 @@ std::string VarsSectionKey(std::string_view deviceName) {
 
 std::string TakenTagNameRefusal(std::string_view name) {
     return "Тэг с таким именем уже есть в приборе (большие и малые буквы не различаются): "_cp + std::string(name);
+}
+
+std::string TakenDeviceNameRefusal(std::string_view name) {
+    return "Прибор с таким именем уже есть в проекте (большие и малые буквы не различаются): "_cp + std::string(name);
 }
 
 std::optional<std::string> DeviceNameRefusal(std::string_view name) {

@@ -91,8 +91,12 @@ struct StoreResult {
     // out of the model at once, but told only when the edit is left.
     bool badNameMayWait = false;
 };
-// A new name that DeviceNameRefusal refuses leaves the name as it was.
-StoreResult StoreDeviceControls(const DevicePage& page, TDevice& device);
+
+// A new name that DeviceNameRefusal refuses, or that `taken` says the file
+// would take for another device's (their sections would be one), leaves the
+// name as it was.
+using NameTaken = std::function<bool(std::string_view name)>;
+StoreResult StoreDeviceControls(const DevicePage& page, TDevice& device, const NameTaken& taken = {});
 
 // Fills the tag controls. Once a tag with no write repeats was shown, the
 // write-repeat spin edit shows 2 and stays disabled (`wRepNumDisabled`
@@ -102,7 +106,6 @@ void FillTagControls(TagPage& page, const TTagOPC& tag, bool& wRepNumDisabled);
 // rules for lists without a selection and clamped spin values as above. A new
 // name that TagNameRefusal refuses, or that `taken` says another tag of its
 // variables section holds, leaves the name as it was.
-using NameTaken = std::function<bool(std::string_view name)>;
 StoreResult StoreTagControls(const TagPage& page, TTagOPC& tag, const NameTaken& taken = {});
 
 // The conversion error for a text that is not a whole number.
@@ -135,5 +138,7 @@ std::string TakenTagNameRefusal(std::string_view name);
 // empty), and a name with a control character (a tab or a line break is
 // written as a blank). The message that refuses it, or nothing.
 std::optional<std::string> DeviceNameRefusal(std::string_view name);
+// The message that refuses a device name whose sections another device's are.
+std::string TakenDeviceNameRefusal(std::string_view name);
 
 }  // namespace vrt::cfg

@@ -130,13 +130,17 @@ bool MainController::FormCloseQuery() { return confirmDiscard(); }
 
 void MainController::AddDeviceExecute() {
     TDeviceList& list = project_->DeviceList();
+    // The proposal is never a name another device's sections answer to: the
+    // number is looked for without regard to case, as the file compares.
     std::vector<std::string> names;
     for (int32_t i = 0; i < list.Count(); ++i)
-        if (list.Device(i)) names.push_back(list.Device(i)->Name.str());
-    const std::optional<std::string> name =
-        ui_.InputQuery("Введите Имя прибора"_cp, "", DefaultName("Прибор №"_cp, names));
+        if (list.Device(i)) names.push_back(cp1251::upper(list.Device(i)->Name.view()));
+    const std::string prefix = "Прибор №"_cp;
+    const std::optional<std::string> name = ui_.InputQuery(
+        "Введите Имя прибора"_cp, "", prefix + std::to_string(DefaultNameNumber(cp1251::upper(prefix), names)));
     const std::string deviceName = name ? CleanDeviceName(*name) : std::string();
-    const std::optional<std::string> refusal = name ? DeviceNameRefusal(deviceName) : std::nullopt;
+    std::optional<std::string> refusal = name ? DeviceNameRefusal(deviceName) : std::nullopt;
+    if (name && !refusal && deviceNameTaken(nullptr, deviceName)) refusal = TakenDeviceNameRefusal(deviceName);
     if (refusal) ui_.ErrorBox(*refusal);
     if (name && !refusal) {
         auto device = std::make_unique<TDevice>();

@@ -206,36 +206,47 @@ TEST_F(Commands, AddDeviceProposesAFreeNameAndAppends) {
     EXPECT_EQ(w.device(3).Name.size(), 100u);
     EXPECT_EQ(w.device(3).Number, 4);
     EXPECT_EQ(w.ui.queries.back().initial, "Прибор №0"_cp);
+    // Nor a name another device holds in other letter case.
+    w.ui.inputs.push_back("пРИБОР №0"_cp);
+    w.c.AddDeviceExecute();
+    w.c.AddDeviceExecute();
+    EXPECT_EQ(w.ui.queries.back().initial, "Прибор №1"_cp);
 }
 
 // Device names the file could not bring back as they are (a blank name,
-// alone, saves as an empty device list): refused by Add device, which adds
-// nothing, and by the device page, which keeps and shows the old name.
+// alone, saves as an empty device list; a name whose sections are another
+// device's, which would share its settings and tags): refused by Add device,
+// which adds nothing, and by the device page, which keeps and shows the old
+// name.
 TEST_F(Commands, DeviceNamesTheFileCannotBringBackAreRefused) {
-    w.newProject({"A"});
+    w.newProject({"A", "Котёл"_cp});
     const std::string empty = "Имя прибора не может быть пустым!"_cp;
     const std::string control =
         "Имя прибора не может содержать табуляцию, перевод строки и другие управляющие символы!"_cp;
+    const std::string taken = "Прибор с таким именем уже есть в проекте (большие и малые буквы не различаются): "_cp;
     const struct {
         std::string typed, refusal;
-    } rows[] = {{"", empty}, {" , ", empty}, {"\t", empty}, {"A\tB", control}, {"A\r\nB", control}, {" B ", ""}};
+    } rows[] = {{"", empty},         {" , ", empty},  {"\t", empty},         {"A\tB", control},
+                {"A\r\nB", control}, {" B ", ""},      {"b ", taken + "b "}, {" кОТЁЛ"_cp, taken + " кОТЁЛ"_cp}};
     DevicePage& dp = w.c.DevicePageValues();
     for (const auto& r : rows) {
         SCOPED_TRACE(r.typed);
         const size_t errors = w.ui.errors.size();
         const int32_t count = w.devices().Count();
-        w.ui.inputs.push_back(r.typed);
-        w.c.AddDeviceExecute();
-        EXPECT_EQ(w.devices().Count(), count + (r.refusal.empty() ? 1 : 0));
         w.select(w.node(0));
         dp.name = r.typed;
         w.c.RefPribExecute();
         if (r.refusal.empty()) {
             EXPECT_EQ(w.device(0).Name.str(), r.typed);
-            EXPECT_EQ(w.device(count).Name.str(), r.typed);
-            EXPECT_EQ(w.ui.errors.size(), errors);
             dp.name = "A";
             w.c.RefPribExecute();
+        }
+        w.ui.inputs.push_back(r.typed);
+        w.c.AddDeviceExecute();
+        EXPECT_EQ(w.devices().Count(), count + (r.refusal.empty() ? 1 : 0));
+        if (r.refusal.empty()) {
+            EXPECT_EQ(w.device(count).Name.str(), r.typed);
+            EXPECT_EQ(w.ui.errors.size(), errors);
         } else {
             ASSERT_EQ(w.ui.errors.size(), errors + 2);
             EXPECT_EQ(w.ui.errors[errors], r.refusal);

@@ -156,9 +156,8 @@ TEST_F(Pages, NamesAreCutAndKeepOutWhatTheFileWouldSplit) {
 // Devices whose names the file takes for one share their variables
 // section: a tag of one cannot take the name of a tag of the other.
 TEST_F(Pages, DevicesSharingASectionShareTheirTagNames) {
+    w.device(1).Name.assign(" a");  // as a file may name them
     w.select(w.node(1));
-    dp.name = " a";
-    w.c.RefPribExecute();
     w.ui.inputs.push_back(std::string("t2"));
     w.c.AddTagExecute();
     EXPECT_EQ(w.device(1).TagCount(), 0);
