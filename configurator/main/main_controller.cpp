@@ -198,12 +198,14 @@ void MainController::UpdateUiState() {
 
 void MainController::FillDevicePage() {
     if (!currentDevice()) return;
+    deviceNameKept_ = currentDevice()->Name.str();
     FillDeviceControls(devicePage_, *currentDevice());
     view_->DevicePageFilled();
 }
 
 void MainController::FillTagPage() {
     if (!currentTag()) return;
+    tagNameKept_ = currentTag()->Name.str();
     FillTagControls(tagPage_, *currentTag(), wRepNumDisabled_);
     view_->TagPageFilled();
 }
@@ -285,18 +287,37 @@ void MainController::reportBadNumber(const std::optional<std::string>& text) {
     if (text) ui_.ErrorBox(ConversionErrorText(*text));
 }
 
-// The edit shows the name the tag kept again, so the next write-back (the
-// next key) does not refuse the same text once more.
+// A name stored outside typing becomes the one a refusal falls back to. A
+// refused name brings back the name the object had before the user began
+// to type (typing stores every good name it passes through: "t" on the way
+// to a refused "t1"), and the edit shows it again, so the next write-back
+// does not refuse the same text once more.
 void MainController::refuseTagName(const StoreResult& result) {
-    if (!result.badName) return;
-    if (const TTagOPC* tag = currentTag()) tagPage_.name = tag->Name.str();
+    TTagOPC* tag = currentTag();
+    if (!result.badName) {
+        if (tag) tagNameKept_ = tag->Name.str();
+        return;
+    }
+    if (tag && tag->Name.view() != tagNameKept_) {
+        tag->Name.assign(tagNameKept_);
+        if (TagNode) tree_.SetText(TagNode, TagNodeText(*tag));
+    }
+    if (tag) tagPage_.name = tag->Name.str();
     view_->TagPageFilled();
     ui_.ErrorBox(*result.badName);
 }
 
 void MainController::refuseDeviceName(const StoreResult& result) {
-    if (!result.badName) return;
-    if (const TDevice* device = currentDevice()) devicePage_.name = device->Name.str();
+    TDevice* device = currentDevice();
+    if (!result.badName) {
+        if (device) deviceNameKept_ = device->Name.str();
+        return;
+    }
+    if (device && device->Name.view() != deviceNameKept_) {
+        device->Name.assign(deviceNameKept_);
+        if (DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
+    }
+    if (device) devicePage_.name = device->Name.str();
     view_->DevicePageFilled();
     ui_.ErrorBox(*result.badName);
 }
@@ -309,7 +330,7 @@ void MainController::ApplyDevicePage(bool typing) {
     const StoreResult result = storeDevicePage(*device);
     if (DeviceNode) tree_.SetText(DeviceNode, DeviceNodeText(*device));
     reportBadNumber(result.badNumber);
-    if (!(typing && result.badNameMayWait)) refuseDeviceName(result);
+    if (!typing || (result.badName && !result.badNameMayWait)) refuseDeviceName(result);
     writingBack_ = false;
 }
 
@@ -322,7 +343,7 @@ void MainController::ApplyTagPage(bool typing) {
         tree_.SetText(TagNode, TagNodeText(*tag));
         tree_.SetImages(TagNode, TagImage(*tag), TagImage(*tag));
     }
-    if (!(typing && result.badNameMayWait)) refuseTagName(result);
+    if (!typing || (result.badName && !result.badNameMayWait)) refuseTagName(result);
 }
 
 void MainController::RefPribExecute() {

@@ -159,6 +159,8 @@ private:
     ProjectPage projectPage_;
     bool wRepNumDisabled_ = false;
     bool writingBack_ = false;
+    // The names a refused device or tag name falls back to.
+    std::string deviceNameKept_, tagNameKept_;
     std::vector<std::string> log_;
 };
 

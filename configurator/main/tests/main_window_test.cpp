@@ -123,11 +123,16 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     EXPECT_EQ(f->PortCBox->currentText(), "COM4");  // a file without link keys: port index 3
     EXPECT_TRUE(f->AddTag->isEnabled());
 
+    const auto leave = [](QWidget* edit) {
+        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(edit, &out);
+    };
     // A change in a bound control reaches the model and the node at once.
     f->_TagName->setText("Pressure");
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->Name.str(), "Pressure");
     EXPECT_EQ(item(0, 1)->text(0).left(8), "Pressure");
     EXPECT_TRUE(c->ProjectModified);
+    leave(f->_TagName);
     // A name the file cannot hold is refused, and the edit shows the kept one.
     f->_TagName->setText(";x");
     EXPECT_EQ(ui.errors.size(), 1u);
@@ -135,11 +140,7 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     EXPECT_EQ(item(0, 1)->text(0).left(8), "Pressure");
     // Typing passes through names taken by another tag ("t1" on the way to
     // "t12"): they stay out of the model, and only a name still taken when
-    // the edit is left is refused.
-    const auto leave = [](QWidget* edit) {
-        QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
-        QApplication::sendEvent(edit, &out);
-    };
+    // the edit is left is refused; the name from before the typing stays.
     f->_TagName->setText("t1");
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->Name.str(), "Pressure");
     f->_TagName->setText("t12");
@@ -149,8 +150,8 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     leave(f->_TagName);
     ASSERT_EQ(ui.errors.size(), 2u);
     EXPECT_EQ(ui.errors.back(), "Тэг с таким именем уже есть в приборе (большие и малые буквы не различаются): t1"_cp);
-    EXPECT_EQ(f->_TagName->text(), "t12");
-    EXPECT_EQ(item(0, 1)->text(0).left(4), "t12 ");
+    EXPECT_EQ(f->_TagName->text(), "Pressure");
+    EXPECT_EQ(item(0, 1)->text(0).left(9), "Pressure ");
     f->_RWType->setCurrentIndex(0);
     EXPECT_EQ(c->Project().DeviceList().Device(0)->Tag(1)->RW, 0);
 
@@ -167,12 +168,13 @@ TEST_F(Form, TheTreeAndThePagesFollowTheUser) {
     leave(f->_Name);
     ASSERT_EQ(ui.errors.size(), 3u);
     EXPECT_EQ(ui.errors.back(), "Имя прибора не может быть пустым!"_cp);
-    EXPECT_EQ(f->_Name->text(), "A1");
+    EXPECT_EQ(f->_Name->text(), "A");
+    EXPECT_EQ(item(0)->text(0).left(3), "A  ");
 
     clickTree(item(1));
     EXPECT_EQ(f->PageControl1->currentWidget(), f->TabSheet1);
     EXPECT_EQ(f->_Name->text(), "B");
-    EXPECT_EQ(f->_TagName->text(), "t12");  // B has no tags: the tag page stays
+    EXPECT_EQ(f->_TagName->text(), "Pressure");  // B has no tags: the tag page stays
     f->UseModemCBox->setChecked(true);
     EXPECT_TRUE(f->TelNumEdit->isEnabled() && f->_NumDial->isEnabled() && f->TelNumLabel->isEnabled());
 }
