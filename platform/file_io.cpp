@@ -212,7 +212,7 @@ ReadResult ReadRegularFile(const std::string& path, std::string& out, FileNotes*
     }
     if (const auto resolved = followLinks(path)) {
         const Target t(*resolved);
-        if (std::string copy = FindUnfinished(t, st); !copy.empty()) {
+        if (std::string copy = FindUnfinished(t, fd.get()); !copy.empty()) {
             // Putting it back needs the file to itself.
             fd.reset();
             switch (openLocked(t.path, O_RDWR | O_NOFOLLOW, LockKind::Exclusive, fd, st)) {

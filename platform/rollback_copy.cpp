@@ -47,13 +47,29 @@ std::optional<off_t> copyRange(int from, off_t fromAt, int to, off_t toAt) {
     }
 }
 
-std::string header(const struct stat& st, off_t size, const std::string& path) {
+// When the file was made, {0, 0} where the file system does not keep it. A
+// file removed and made anew may get the old one's inode number; its birth
+// tells the two apart.
+struct Birth {
+    long long sec = 0;
+    long nsec = 0;
+    bool operator==(const Birth&) const = default;
+};
+
+Birth birthOf(int fd) {
+    struct statx sx {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_BTIME, &sx) != 0 || !(sx.stx_mask & STATX_BTIME)) return {};
+    return {sx.stx_btime.tv_sec, long(sx.stx_btime.tv_nsec)};
+}
+
+std::string header(int file, const struct stat& st, off_t size, const std::string& path) {
     std::string named = path;
     for (char& c : named)
         if (c == '\n') c = '?';
-    char line[96];
-    std::snprintf(line, sizeof line, "%llu %llu %lld\n", (unsigned long long)st.st_dev,
-                  (unsigned long long)st.st_ino, (long long)size);
+    const Birth born = birthOf(file);
+    char line[128];
+    std::snprintf(line, sizeof line, "%llu %llu %lld %lld %ld\n", (unsigned long long)st.st_dev,
+                  (unsigned long long)st.st_ino, (long long)size, born.sec, born.nsec);
     return std::string(kMagicSize, '\0') + line + named + "\n";
 }
 
@@ -72,7 +88,7 @@ void shareLikeTheFile(int copy, const struct stat& st) {
 bool fill(int copy, int file, const struct stat& st, const std::string& path, off_t& contentsAt) {
     struct stat now {};
     if (::fstat(file, &now) != 0) return false;
-    const std::string head = header(st, now.st_size, path);
+    const std::string head = header(file, st, now.st_size, path);
     if (!writeAt(copy, head.data(), head.size(), 0)) return false;
     const auto size = copyRange(file, 0, copy, off_t(head.size()));
     if (!size || *size != now.st_size) return false;
@@ -91,9 +107,15 @@ struct Found {
     off_t contentsAt = 0;
 };
 
+// The file whose copies are looked for.
+struct FileSeen {
+    struct stat st {};
+    Birth born;
+};
+
 // A copy's header: whether it is of this file, complete, and where its
 // contents start.
-bool readHeader(int fd, const struct stat& file, const struct stat& copy, Found& f) {
+bool readHeader(int fd, const FileSeen& file, const struct stat& copy, Found& f) {
     char buf[kHeaderMax];
     ssize_t n;
     while ((n = ::pread(fd, buf, sizeof buf, 0)) < 0 && errno == EINTR) {
@@ -105,10 +127,13 @@ bool readHeader(int fd, const struct stat& file, const struct stat& copy, Found&
     if (!nl) return false;
     unsigned long long dev = 0, ino = 0;
     long long size = -1;
+    Birth born;
     char trailing = 0;
-    if (std::sscanf(std::string(line, nl).c_str(), "%llu %llu %lld%c", &dev, &ino, &size, &trailing) != 3 ||
-        dev != (unsigned long long)file.st_dev || ino != (unsigned long long)file.st_ino || size < 0)
+    if (std::sscanf(std::string(line, nl).c_str(), "%llu %llu %lld %lld %ld%c", &dev, &ino, &size, &born.sec,
+                    &born.nsec, &trailing) != 5 ||
+        dev != (unsigned long long)file.st.st_dev || ino != (unsigned long long)file.st.st_ino || size < 0)
         return false;
+    if (born != Birth{} && file.born != Birth{} && born != file.born) return false;
     const char* pathEnd = static_cast<const char*>(std::memchr(nl + 1, '\n', size_t(end - nl - 1)));
     if (!pathEnd) return false;
     f.contentsAt = off_t(pathEnd + 1 - buf);
@@ -155,7 +180,7 @@ std::vector<std::string> places(const Target& t) {
 // Calls `seen` with every unlocked copy of this file that lies about: its
 // folder, its name, the open copy and its header. Stops when `seen` says so.
 template <class F>
-void forEachUnfinished(const Target& t, const struct stat& file, F seen) {
+void forEachUnfinished(const Target& t, const FileSeen& file, F seen) {
     for (const std::string& place : places(t)) {
         DIR* dir = ::opendir(place.c_str());
         if (!dir) continue;
@@ -205,10 +230,11 @@ bool PutBack(const RollbackCopy& copy, int file) {
 }
 
 Recovery RecoverUnfinished(const Target& t, int file, std::string& copyPath) {
-    struct stat st {};
-    if (::fstat(file, &st) != 0) return Recovery::None;
+    FileSeen seen{{}, birthOf(file)};
+    if (::fstat(file, &seen.st) != 0) return Recovery::None;
+    const struct stat& st = seen.st;
     Recovery result = Recovery::None;
-    forEachUnfinished(t, st, [&](int dir, const char* name, const struct stat& copySt, Found& f) {
+    forEachUnfinished(t, seen, [&](int dir, const char* name, const struct stat& copySt, Found& f) {
         if (!madeByAWriter(copySt, st)) return true;
         if (!mayRemove(dir, copySt)) {
             if (f.complete) {
@@ -233,9 +259,12 @@ Recovery RecoverUnfinished(const Target& t, int file, std::string& copyPath) {
     return result;
 }
 
-std::string FindUnfinished(const Target& t, const struct stat& st) {
+std::string FindUnfinished(const Target& t, int file) {
+    FileSeen seen{{}, birthOf(file)};
+    if (::fstat(file, &seen.st) != 0) return {};
+    const struct stat& st = seen.st;
     std::string found;
-    forEachUnfinished(t, st, [&](int, const char*, const struct stat& copySt, Found& f) {
+    forEachUnfinished(t, seen, [&](int, const char*, const struct stat& copySt, Found& f) {
         if (madeByAWriter(copySt, st)) found = f.path;
         return found.empty();
     });

@@ -6,8 +6,9 @@
 // the copy of a save that did not finish: the file may be torn, and the copy
 // holds the whole version that was there before.
 //
-// Layout: "VRTBAK1\n", "<device> <inode> <size>\n", "<path>\n", then the old
-// contents. The first line is written last, once the rest is on the disk: a
+// Layout: "VRTBAK1\n", "<device> <inode> <size> <birth s> <birth ns>\n",
+// "<path>\n", then the old contents. The file's birth time (0 0 where the file
+// system keeps none) tells it from a later file that got its inode number. The first line is written last, once the rest is on the disk: a
 // copy without it was never complete, so its file was never touched.
 #include <sys/stat.h>
 
@@ -44,9 +45,9 @@ enum class Recovery { None, Restored, Failed };
 // names the copy found.
 Recovery RecoverUnfinished(const Target& t, int file, std::string& copyPath);
 
-// The copy of an unfinished save of the file `st` describes, or of a save
-// that never touched it, when one lies about; else empty. Cheap enough for
-// every load.
-std::string FindUnfinished(const Target& t, const struct stat& st);
+// The copy of an unfinished save of the open file `file`, or of a save that
+// never touched it, when one lies about; else empty. Cheap enough for every
+// load.
+std::string FindUnfinished(const Target& t, int file);
 
 }  // namespace vrt::platform
