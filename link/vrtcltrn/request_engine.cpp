@@ -1,5 +1,6 @@
 #include "vrtcltrn/request_engine.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dlgset/error_log.h"
@@ -27,6 +28,14 @@ int32_t modbusException(uint8_t code) {
     }
 }
 
+// An abort the engine saw between its steps ends the request.
+int32_t takeAbort(PortRecord& rec) {
+    rec.abortEvent = 0;
+    rec.lastResult = kErrAborted;
+    ++rec.cntErrRq;
+    return kErrAborted;
+}
+
 // Before a repeat: wait until the line has carried no new bytes for more
 // than t2, so a late answer or noise has ended first.
 int32_t waitForQuiet(PortRecord& rec, const PortLease& lease, uint32_t t1, uint32_t t2) {
@@ -49,12 +58,7 @@ int32_t waitForQuiet(PortRecord& rec, const PortLease& lease, uint32_t t1, uint3
             quiet += t1;
         }
         if (!PumpMessages(lease)) return kErrAborted;
-        if (rec.abortEvent != 0) {
-            rec.abortEvent = 0;
-            rec.lastResult = kErrAborted;
-            ++rec.cntErrRq;
-            return kErrAborted;
-        }
+        if (rec.abortEvent != 0) return takeAbort(rec);
     } while (quiet <= t2);
     return kOk;
 }
@@ -98,6 +102,17 @@ int32_t RequestWithRepeats(int32_t port, const uint8_t* req, uint16_t reqLen, ui
     // Every wait may run a message handler that closes or reopens the port;
     // after that the request touches neither the record nor the device.
     const auto pause = [&](uint32_t ms) { return PumpMessages(lease) && WaitProcessing(lease, ms); };
+    // The wait before the read, cut short by an abort (timed from its start,
+    // so the slices add nothing to it).
+    const auto pauseUnlessAborted = [&](uint32_t ms) {
+        if (!PumpMessages(lease)) return false;
+        const uint32_t start = platform::tickMs();
+        for (;;) {
+            const uint32_t elapsed = platform::tickMs() - start;
+            if (rec.abortEvent != 0 || elapsed >= ms) return lease.valid();
+            if (!WaitProcessing(lease, std::min<uint32_t>(ms - elapsed, 10))) return false;
+        }
+    };
 
     uint16_t answerLen = 0;
     for (;;) {
@@ -112,7 +127,10 @@ int32_t RequestWithRepeats(int32_t port, const uint8_t* req, uint16_t reqLen, ui
         }
         const uint32_t t1 = CharTime(rec, 19) + 16 + ((rec.cntOut & 1u) ? 11 : 2);
         const uint32_t t2 = rec.max / 2 + 32 + t1;
-        if (!pause(t2)) return kErrAborted;
+        if (!pauseUnlessAborted(t2)) return kErrAborted;
+        // An abort set while the request was written or waited for its
+        // answer: the read would clear it and the request would repeat.
+        if (rec.abortEvent != 0) return takeAbort(rec);
         r = ComRead(port, ans, ansLen, &answerLen, 0, mark.owner());
         if (!lease.valid()) return kErrAborted;
         if (outLen) *outLen = answerLen;
@@ -136,6 +154,8 @@ int32_t RequestWithRepeats(int32_t port, const uint8_t* req, uint16_t reqLen, ui
         const int32_t quiet = waitForQuiet(rec, lease, t1, t2);
         if (quiet != kOk) return quiet;
         if (!pause(t2) || !pause(20) || !PumpMessages(lease)) return kErrAborted;
+        // The next write would clear an abort set after the quiet wait.
+        if (rec.abortEvent != 0) return takeAbort(rec);
     }
 
     rec.repeatCount = 0;

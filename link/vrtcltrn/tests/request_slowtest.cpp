@@ -85,6 +85,20 @@ TEST_F(SlowRequests, AbortDuringTheQuietWaitEndsTheRequest) {
     EXPECT_EQ(+rec().abortEvent, 0);
 }
 
+// The read clears the flag as it starts: an abort set while the request is
+// written must end the request before that, not be lost to a repeat.
+TEST_F(SlowRequests, AbortWhileTheRequestIsWrittenEndsItWithoutARepeat) {
+    openWithSim(WireProtocol::VrtRtu, {.silent = true});
+    PumpScript script([&] {
+        if (rec().phase == 3) _vrtCL_fComSetEvent(kPort, 1);
+    });
+    Bytes answer;
+    EXPECT_EQ(request({4, 0x03, 1}, answer), -51);
+    EXPECT_EQ(sim_->requestCount(), 1u);
+    EXPECT_EQ(+rec().cntInp, 0u);
+    EXPECT_EQ(+rec().abortEvent, 0);
+}
+
 TEST_F(SlowRequests, PlainReadOfNothingGivesMinus10) {
     openPort();
     uint8_t buf[8];
