@@ -29,6 +29,10 @@ constexpr uint32_t kHeaderPauseMs = 200;
 // the modem answers them or not (a bare "+++" gets no answer from a real
 // modem, and one that has gone quiet answers nothing).
 constexpr uint32_t kStopAfterAbortMs = 650;
+// A stop line still goes out after that time only when its send, with the
+// pause behind it, ends within this much more: on a slow line the pauses
+// alone would hold the call for seconds.
+constexpr uint32_t kStopSendGraceMs = 150;
 constexpr uint32_t kWaitSliceMs = 2;  // waits pump between slices this short
 
 struct AnswerWord {
@@ -105,6 +109,11 @@ uint32_t withinStopTime(const ModemState& st, uint32_t ms) {
 
 bool stopTimeOver(const ModemState& st) { return st.stopping && withinStopTime(st, 1) == 0; }
 
+// Whether a send of `ms` fits the time for the stop lines (always outside them).
+bool sendFitsStopTime(const ModemState& st, uint32_t ms) {
+    return !st.stopping || int32_t(st.stopDeadline + kStopSendGraceMs - platform::tickMs()) >= int32_t(ms);
+}
+
 // A wait that the time for the stop lines does not cut: a command must
 // have left the line before the next one purges the queues.
 void waitPumpingWhole(ModemState& st, uint32_t ms) {
@@ -113,6 +122,11 @@ void waitPumpingWhole(ModemState& st, uint32_t ms) {
         return !ended(st);
     });
 }
+
+constexpr uint32_t kSendLeadMs = 5;  // the pause before a command is written
+
+// How long MdmSend takes for a command of `length` bytes.
+uint32_t sendTime(ModemState& st, int32_t length) { return kSendLeadMs + charTime(st, uint32_t(length) + 35); }
 
 // The status line follows the steps, except while the stop lines after an
 // abort run: the window then shows how the function ended.
@@ -471,6 +485,7 @@ int32_t MdmRunCommands(ModemState& st, int32_t group, char* out, int32_t* outLen
             MdmFormRefresh(st);
             pump();
             if (ended(st)) break;
+            if (!sendFitsStopTime(st, sendTime(st, length))) continue;
 
             answerLine[0] = '\0';
             sentAny = 1;
@@ -557,13 +572,13 @@ int32_t MdmTransact(ModemState& st, const char* command, int32_t length, uint32_
 
 int32_t MdmSend(ModemState& st, const char* bytes, int32_t length) {
     st.port->purge();
-    waitPumpingWhole(st, 5);
+    waitPumpingWhole(st, kSendLeadMs);
     size_t written = 0;
     const bool ok = length > 0 && st.port->isOpen() &&
                     st.port->write(reinterpret_cast<const uint8_t*>(bytes), size_t(length), written) &&
                     written == size_t(length);
     if (ok) {
-        waitPumpingWhole(st, charTime(st, uint32_t(length) + 35));
+        waitPumpingWhole(st, sendTime(st, length) - kSendLeadMs);
         return 1;
     }
     waitPumpingWhole(st, charTime(st, 32));

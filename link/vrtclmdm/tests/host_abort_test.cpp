@@ -30,6 +30,8 @@ struct AbortPoint {
     uint32_t tmAnswer = 250;           // the modem's answer time, ms
     bool quiet = false;                // the modem answers nothing from the abort on
     bool bareEscapeUnanswered = false;  // a bare "+++" gets no answer, as from a real modem
+    uint32_t baud = 19200;
+    size_t stopLinesSent = 4;  // a slow line has time for only some of them
 };
 
 class HostAbort : public ModemTest, public ::testing::WithParamInterface<AbortPoint> {};
@@ -41,6 +43,7 @@ TEST_P(HostAbort, EndsWithAbortedStopsAnAnsweredModemAndClosesTheWindow) {
     headless = !point.window;
     rec.tmConnect = 120;                      // the dial would wait two minutes
     rec.tmAnswer = point.tmAnswer;
+    port.baudRate = point.baud;
     uint32_t abortedAt = 0;
     port.respond = [&](const std::string& command) {
         // The far end never answers; the modem may leave a command
@@ -78,7 +81,8 @@ TEST_P(HostAbort, EndsWithAbortedStopsAnAnsweredModemAndClosesTheWindow) {
     // Nothing of the dialogue after the abort; an answered modem is stopped.
     const Strings dialogue = DefaultDialogue();
     Strings expected(dialogue.begin(), dialogue.begin() + long(point.commandsBefore));
-    if (point.commandsBefore > 0) expected.insert(expected.end(), kStopLines.begin(), kStopLines.end());
+    if (point.commandsBefore > 0)
+        expected.insert(expected.end(), kStopLines.begin(), kStopLines.begin() + long(point.stopLinesSent));
     EXPECT_EQ(sent(), expected);
 
     if (point.window) {
@@ -121,6 +125,8 @@ const AbortPoint kPoints[] = {
     {"QuietModemDuringTheConnectWaitAnswer3000", false, &intoTheConnectWait, 15, nullptr, 3000, true},
     {"UnansweredEscapeDuringTheConnectWaitAnswer3000WithWindow", true, &intoTheConnectWait, 15, nullptr, 3000,
      false, true},
+    {"UnansweredEscapeDuringTheConnectWaitAt1200Baud", false, &intoTheConnectWait, 15, nullptr, 250, false, true,
+     1200, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Points, HostAbort, ::testing::ValuesIn(kPoints),
