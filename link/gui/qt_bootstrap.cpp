@@ -246,7 +246,11 @@ bool EnsureApplication() {
         if (!qobject_cast<QApplication*>(app)) return false;
         return app->thread() == QThread::currentThread();
     }
-    if (!onMainThread() || !DisplayUsableHeld()) {
+    // Only the main thread may create the application, and only it touches
+    // the probe: another thread's release would close the X connection the
+    // main thread's check is using.
+    if (!onMainThread()) return false;
+    if (!DisplayUsableHeld()) {
         g_xProbe.release();
         return false;
     }
