@@ -51,6 +51,20 @@ void killAtStep(const char* step) {
     if (std::strcmp(step, killStep) == 0) ::raise(SIGKILL);
 }
 
+// Saves kNew over `path` in a child that is killed at `step`; true when the
+// kill ended it.
+bool saveKilledAt(const std::string& path, const char* step) {
+    killStep = step;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        SetSaveStepHook(killAtStep);
+        SaveWholeFile(path, kNew);
+        ::_exit(0);
+    }
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid && WIFSIGNALED(status);
+}
+
 // Makes a file that a save writes in place (it has a second link) or
 // replaces by a rename.
 std::string makeFile(const TempDir& dir, bool inPlace) {
@@ -99,16 +113,7 @@ TEST(ProfileInterrupt, ASaveKilledAtAnyStepLeavesOneWholeVersion) {
         for (const std::string& step : inPlace ? kInPlaceSteps : kRenameSteps) {
             SCOPED_TRACE(step);
             const std::string path = makeFile(dir, inPlace);
-            killStep = step.c_str();
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                SetSaveStepHook(killAtStep);
-                SaveWholeFile(path, kNew);
-                ::_exit(0);
-            }
-            int status = 0;
-            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-            EXPECT_TRUE(WIFSIGNALED(status));
+            EXPECT_TRUE(saveKilledAt(path, step.c_str()));
             const bool done = step == "renamed" || step == "folder synced" || step == "copy removed";
             const bool torn = step == "copy complete" || step == "file half written" || step == "file written";
             if (torn) {
@@ -141,15 +146,7 @@ TEST(ProfileInterrupt, ACopyOfARemovedFileIsNotPutBackOverANewOne) {
     TempDir dir;
     ::setenv("XDG_CACHE_HOME", dir.file("cache").c_str(), 1);
     const std::string path = makeFile(dir, true);
-    killStep = "file half written";
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        SetSaveStepHook(killAtStep);
-        SaveWholeFile(path, kNew);
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(saveKilledAt(path, "file half written"));
     fs::remove(path);
     fs::remove(dir.file("q.ini"));
     ::usleep(50000);  // born a clock tick later at least
