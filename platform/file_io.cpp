@@ -55,17 +55,6 @@ private:
     bool pendingBefore_ = false;
 };
 
-bool writeAt(int fd, std::string_view data, off_t offset) {
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, offset + off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 // The file a save writes: a link is followed, through a chain of links, to
 // the file it names, which need not exist yet; nullopt for a loop or an
 // unreadable link.
@@ -180,9 +169,9 @@ bool writeInPlace(const Target& t, int file, const struct stat& st, std::string_
     RollbackCopy copy;
     if (!MakeRollbackCopy(t, file, st, copy)) return false;
     const size_t half = data.size() / 2;
-    bool ok = writeAt(file, data.substr(0, half), 0);
+    bool ok = WriteAllAt(file, data.substr(0, half), 0);
     if (ok) SaveStep("file half written");
-    ok = ok && writeAt(file, data.substr(half), off_t(half)) && ::ftruncate(file, off_t(data.size())) == 0 &&
+    ok = ok && WriteAllAt(file, data.substr(half), off_t(half)) && ::ftruncate(file, off_t(data.size())) == 0 &&
          ::fsync(file) == 0;
     if (ok) SaveStep("file written");
     if (!ok && !PutBack(copy, file)) {
@@ -273,7 +262,7 @@ bool SaveWholeFile(const std::string& path, std::string_view data, std::string* 
     Fd temp = CreateSibling(t.folder, t, kTempTag, tmp);
     if (!temp.ok()) return exists && writeInPlace(t, file.get(), st, data, keptCopy);
     SaveStep("temp created");
-    bool ok = writeAt(temp.get(), data, 0);
+    bool ok = WriteAllAt(temp.get(), data, 0);
     if (ok) SaveStep("temp written");
     // Only now, with its contents whole, may the others the file lets in
     // open the temporary.

@@ -21,17 +21,6 @@ constexpr size_t kMagicSize = sizeof kMagic - 1;
 constexpr size_t kHeaderMax = 8192;
 constexpr const char* kTag = ".bak";
 
-bool writeAt(int fd, const char* data, size_t size, off_t offset) {
-    size_t done = 0;
-    while (done < size) {
-        const ssize_t n = ::pwrite(fd, data + done, size - done, offset + off_t(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += size_t(n);
-    }
-    return true;
-}
-
 // Copies `from` from `fromAt` on into `to` at `toAt`; the size copied, or
 // nullopt on failure.
 std::optional<off_t> copyRange(int from, off_t fromAt, int to, off_t toAt) {
@@ -42,7 +31,7 @@ std::optional<off_t> copyRange(int from, off_t fromAt, int to, off_t toAt) {
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) return std::nullopt;
         if (n == 0) return done;
-        if (!writeAt(to, buf, size_t(n), toAt + done)) return std::nullopt;
+        if (!WriteAllAt(to, std::string_view(buf, size_t(n)), toAt + done)) return std::nullopt;
         done += n;
     }
 }
@@ -89,13 +78,13 @@ bool fill(int copy, int file, const struct stat& st, const std::string& path, of
     struct stat now {};
     if (::fstat(file, &now) != 0) return false;
     const std::string head = header(file, st, now.st_size, path);
-    if (!writeAt(copy, head.data(), head.size(), 0)) return false;
+    if (!WriteAllAt(copy, head, 0)) return false;
     const auto size = copyRange(file, 0, copy, off_t(head.size()));
     if (!size || *size != now.st_size) return false;
     if (::ftruncate(copy, off_t(head.size()) + *size) != 0 || ::fsync(copy) != 0) return false;
     SaveStep("copy written");
     shareLikeTheFile(copy, st);
-    if (!writeAt(copy, kMagic, kMagicSize, 0) || ::fsync(copy) != 0) return false;
+    if (!WriteAllAt(copy, std::string_view(kMagic, kMagicSize), 0) || ::fsync(copy) != 0) return false;
     contentsAt = off_t(head.size());
     return true;
 }

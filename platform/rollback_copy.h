@@ -8,8 +8,9 @@
 //
 // Layout: "VRTBAK1\n", "<device> <inode> <size> <birth s> <birth ns>\n",
 // "<path>\n", then the old contents. The file's birth time (0 0 where the file
-// system keeps none) tells it from a later file that got its inode number. The first line is written last, once the rest is on the disk: a
-// copy without it was never complete, so its file was never touched.
+// system keeps none) tells it from a later file that got its inode number.
+// The first line is written last, once the rest is on the disk: a copy
+// without it was never complete, so its file was never touched.
 #include <sys/stat.h>
 
 #include <string>

@@ -77,6 +77,17 @@ Fd CreateSibling(const std::string& folder, const Target& t, const char* tag, st
     return Fd();
 }
 
+bool WriteAllAt(int fd, std::string_view data, off_t offset) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::pwrite(fd, data.data() + done, data.size() - done, offset + off_t(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += size_t(n);
+    }
+    return true;
+}
+
 bool SyncFolder(const std::string& folder) {
     const Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.ok() && ::fsync(fd.get()) == 0;

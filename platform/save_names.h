@@ -30,6 +30,9 @@ Fd CreateSibling(const std::string& folder, const Target& t, const char* tag, st
 // Pushes a folder's entries (a rename, a new file) to the disk.
 bool SyncFolder(const std::string& folder);
 
+// Writes all of `data` at `offset`, going on after short writes and signals.
+bool WriteAllAt(int fd, std::string_view data, off_t offset);
+
 // The user's own folder for copies, "$XDG_CACHE_HOME/vrt" or
 // "$HOME/.cache/vrt", made when missing and `make`; empty when there is none.
 std::string UserCacheFolder(bool make = true);
